@@ -1,0 +1,34 @@
+#!/usr/bin/python3
+"""Checks the shipped library's outside: it imports system DLLs only and exports exactly the
+entry points that the registry and the device-installation framework name."""
+import sys
+
+import pefile
+
+SYSTEM_DLLS = {
+    "advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "mpr.dll", "msvcrt.dll",
+    "ole32.dll", "oleaut32.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
+    "winhttp.dll",
+}
+EXPECTED_EXPORTS = {"ShellCommandOpen", "ShellCommandInstallConnect"}
+
+
+def main(path):
+    image = pefile.PE(path)
+    failures = []
+    imports = {entry.dll.decode().lower() for entry in image.DIRECTORY_ENTRY_IMPORT}
+    for name in sorted(imports - SYSTEM_DLLS):
+        failures.append(f"imports a DLL that is not part of Windows: {name}")
+    exports = {symbol.name.decode() for symbol in image.DIRECTORY_ENTRY_EXPORT.symbols if symbol.name}
+    if exports != EXPECTED_EXPORTS:
+        failures.append(f"exports {sorted(exports)}, expected {sorted(EXPECTED_EXPORTS)}")
+    if image.FILE_HEADER.Machine != pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]:
+        failures.append("not a 64-bit (x64) image")
+    for failure in failures:
+        print("FAIL:", failure)
+    print(f"{len(imports)} imports, {len(exports)} exports checked")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))

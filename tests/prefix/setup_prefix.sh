@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Makes the test prefix afresh: a new 64-bit Wine prefix with the library installed under its
+# installed name, the simulated UPnP device finder registered, the http recorder registered,
+# and a persistent wineserver so later processes start quickly.
+set -euo pipefail
+prefix=$1 library=$2 sim_dir=$3 work_dir=$4
+
+wine=${KX_WINE64:-/usr/lib/wine/wine64}
+wineserver=${KX_WINESERVER:-/usr/lib/wine/wineserver}
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
+
+"$wineserver" -k >/dev/null 2>&1 || true
+rm -rf "$prefix" "$work_dir"
+mkdir -p "$work_dir"
+
+"$wine" wineboot -i >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+system32=$prefix/drive_c/windows/system32
+cp "$library" "$system32/KXBL_VNTRTZ71_2_2_0.dll"
+mkdir -p "$prefix/drive_c/kxsim"
+cp "$sim_dir"/* "$prefix/drive_c/kxsim/"
+
+"$wine" regsvr32 /s 'C:\kxsim\kxsim_upnp.dll' >/dev/null 2>&1
+"$wine" reg add 'HKLM\Software\Classes\http\shell\open\command' /ve \
+    /d '"C:\kxsim\launch_recorder.exe" "%1"' /f >/dev/null 2>&1
+
+"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -p </dev/null >/dev/null 2>&1
+# The first Windows process starts the prefix's background services; they must not inherit the
+# output of a test, or CTest would wait for them.
+"$wine" reg query 'HKCU\Software\Wine' </dev/null >/dev/null 2>&1
+echo "prefix ready: $prefix"
