@@ -11,5 +11,6 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/kx-apt.log 2>&1 ||
+        { cat /tmp/kx-apt.log; exit 1; }
 fi

@@ -1,0 +1,89 @@
+// Main-job step: the Open and Install Connector verbs against a simulated device. Resolves the
+// device the way every verb does, then runs Open inside this process (Wine cannot show a UNC
+// folder, so the library's call to the shell is captured) and Install Connector through the
+// real rundll32, whose launch the http recorder of the prefix writes down.
+//
+// Usage: kx_verb_demo <library path> <host> <log folder>
+
+#include "commands/device_identity.h"
+#include "import_patch.h"
+#include "simulated_device.h"
+#include "test_environment.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::wstring g_openTarget;
+
+BOOL WINAPI CapturingShellExecuteExW(SHELLEXECUTEINFOW* request)
+{
+    g_openTarget = request->lpFile != nullptr ? request->lpFile : L"";
+    return TRUE;
+}
+
+void Say(const std::wstring& line)
+{
+    std::printf("%s\n", kxtest::ToUtf8(line).c_str());
+    std::fflush(stdout);
+}
+
+void ShowResolution(const std::wstring& udn)
+{
+    kx::CountedString host = kx::CountedString::Make(nullptr);
+    const bool resolved = kx::ResolveDeviceHost(kx::CountedString::Make(udn.c_str()), host);
+    Say(resolved ? L"resolved host: " + std::wstring(host.Text()) : L"resolved host: (not resolved)");
+}
+
+void RunOpenInProcess(const std::wstring& libraryPath, const std::wstring& udn)
+{
+    HMODULE library = ::LoadLibraryW(libraryPath.c_str());
+    if (library == nullptr) {
+        Say(L"Open: cannot load " + libraryPath);
+        return;
+    }
+    using VerbEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
+    auto open = reinterpret_cast<VerbEntry>(reinterpret_cast<void*>(::GetProcAddress(library, "ShellCommandOpen")));
+    {
+        kxtest::ImportPatch capture(library, "SHELL32.dll", "ShellExecuteExW",
+                                    reinterpret_cast<const void*>(&CapturingShellExecuteExW));
+        std::string commandLine = "KXBL_VNTRTZ71_2_2_0.dll,ShellCommandOpen " + kxtest::ToUtf8(udn);
+        open(nullptr, library, commandLine.data(), SW_SHOWNORMAL);
+    }
+    Say(L"Open: shell asked to open " + (g_openTarget.empty() ? L"(nothing)" : g_openTarget));
+    ::FreeLibrary(library);
+}
+
+void RunInstallConnectThroughRundll32(const std::wstring& udn, const std::wstring& logFolder)
+{
+    const std::wstring log = logFolder + L"\\" + kxtest::UniqueName(L"demo-launch-") + L".log";
+    ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", log.c_str());
+    const std::wstring command = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandInstallConnect " + udn;
+    Say(L"Install Connector: " + command);
+    kxtest::RunProcess(command, 60000);
+    std::string launched = kxtest::WaitForFileText(log, 20000);
+    if (!launched.empty() && launched.back() == '\n') {
+        launched.pop_back();
+    }
+    std::printf("Install Connector: browser asked to open %s\n", launched.empty() ? "(nothing)" : launched.c_str());
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: kx_verb_demo <library path> <host> <log folder>\n");
+        return 2;
+    }
+    const std::wstring url = L"http://" + std::wstring(argv[2]) + L":5000/rootDesc.xml";
+    kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), url);
+    Say(L"simulated device " + device.Udn() + L", description " + url);
+    ShowResolution(device.Udn());
+    RunOpenInProcess(kxtest::ToWindowsPath(argv[1]), device.Udn());
+    RunInstallConnectThroughRundll32(device.Udn(), kxtest::ToWindowsPath(argv[3]));
+    return 0;
+}
