@@ -1,11 +1,5 @@
 #include "coinstaller/module_instance.h"
 
-namespace kx {
-
-HINSTANCE ModuleInstance = nullptr;
-
-} // namespace kx
-
 // Runs under the loader lock: it records the handle and does nothing else.
 BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD reason, LPVOID /*reserved*/)
 {

@@ -1,0 +1,7 @@
+#include "coinstaller/module_instance.h"
+
+namespace kx {
+
+HINSTANCE ModuleInstance = nullptr;
+
+} // namespace kx
