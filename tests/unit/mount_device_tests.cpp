@@ -229,3 +229,17 @@ TEST_F(MountDevice, ANameWithANulInsideIsRefused)
 }
 
 } // namespace
+
+namespace {
+
+// The mount command runs in rundll32: the stand-in must be what the system's rundll32 loads too.
+TEST(StandInMpr, ServesOtherProcessesOfThePrefix)
+{
+    ASSERT_TRUE(kxtest::StandInMprLoaded());
+    kxtest::SimulatedNetworkSession network;
+
+    EXPECT_EQ(0u, kxtest::RunProcess(L"C:\\windows\\system32\\rundll32.exe mpr.dll,WNetCloseEnum", 30000));
+    EXPECT_EQ((std::vector<std::string>{"WNetCloseEnum -> 6"}), network.Calls());
+}
+
+} // namespace

@@ -139,5 +139,6 @@ extern "C" DWORD WINAPI SimWNetUseConnectionW(HWND owner, NETRESOURCEW* resource
         answered = L" access=" + kxsim::LogText(accessName);
     }
     kxsim::AppendCallLog(asked + L" -> " + std::to_wstring(result) + answered);
+    ::SetLastError(result);
     return result;
 }

@@ -169,6 +169,7 @@ extern "C" DWORD WINAPI SimWNetOpenEnumW(DWORD scope, DWORD type, DWORD usage, N
     kxsim::AppendCallLog(L"WNetOpenEnumW scope=" + std::to_wstring(scope) + L" type=" + std::to_wstring(type) +
                          L" usage=" + std::to_wstring(usage) + L" resource=" + kxsim::LogResource(container) +
                          L" -> " + std::to_wstring(result));
+    ::SetLastError(result);
     return result;
 }
 
@@ -190,6 +191,7 @@ extern "C" DWORD WINAPI SimWNetEnumResourceW(HANDLE handle, DWORD* count, void* 
         answered = L" size=" + std::to_wstring(*bufferBytes);
     }
     kxsim::AppendCallLog(asked + L" -> " + std::to_wstring(result) + answered);
+    ::SetLastError(result);
     return result;
 }
 
@@ -205,6 +207,7 @@ extern "C" DWORD WINAPI SimWNetCloseEnum(HANDLE handle)
         }
     }
     kxsim::AppendCallLog(L"WNetCloseEnum -> " + std::to_wstring(result));
+    ::SetLastError(result);
     return result;
 }
 
