@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <winnetwk.h>
 
 namespace kx {
 
@@ -68,5 +69,6 @@ using unique_hkey = unique_any<null_handle_traits<HKEY, &::RegCloseKey>>;
 using unique_bstr = unique_any<null_handle_traits<BSTR, &::SysFreeString>>;
 using unique_handle = unique_any<null_handle_traits<HANDLE, &::CloseHandle>>;
 using unique_heap_block = unique_any<null_handle_traits<void*, &FreeProcessHeapBlock>>;
+using unique_wnet_enum = unique_any<null_handle_traits<HANDLE, &::WNetCloseEnum>>;
 
 } // namespace kx

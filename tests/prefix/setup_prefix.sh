@@ -20,6 +20,10 @@ system32=$prefix/drive_c/windows/system32
 cp "$library" "$system32/KXBL_VNTRTZ71_2_2_0.dll"
 mkdir -p "$prefix/drive_c/kxsim"
 cp "$sim_dir"/* "$prefix/drive_c/kxsim/"
+# The stand-in MPR replaces the placeholder in system32 so that every process of the prefix
+# (rundll32 included) finds it; Wine keeps using its builtin MPR unless a process sets
+# WINEDLLOVERRIDES=mpr=n.
+cp "$sim_dir/mpr.dll" "$system32/mpr.dll"
 
 "$wine" regsvr32 /s 'C:\kxsim\kxsim_upnp.dll' >/dev/null 2>&1
 "$wine" reg add 'HKLM\Software\Classes\http\shell\open\command' /ve \
