@@ -1,0 +1,295 @@
+// The Mount verb end to end: the shipped library's ShellCommandMount runs on a thread of its
+// own (as on rundll32's thread) or in rundll32 itself, and the test drives the real dialog.
+
+#include "dialog_driver.h"
+#include "simulated_device.h"
+#include "simulated_network.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using kxtest::DialogDriver;
+using kxtest::DialogRow;
+
+namespace {
+
+using VerbEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
+
+std::vector<std::string> ConnectCalls(const kxtest::SimulatedNetworkSession& network)
+{
+    std::vector<std::string> connects;
+    for (const auto& call : network.Calls()) {
+        if (call.rfind("WNetUseConnectionW", 0) == 0) {
+            connects.push_back(call);
+        }
+    }
+    return connects;
+}
+
+class MountDialogUi : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        library_ = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
+        ASSERT_NE(nullptr, library_);
+        ASSERT_TRUE(kxtest::StandInMprLoaded()) << "run with WINEDLLOVERRIDES=mpr=n";
+        mount_ = reinterpret_cast<VerbEntry>(reinterpret_cast<void*>(::GetProcAddress(library_, "ShellCommandMount")));
+        ASSERT_NE(nullptr, mount_);
+    }
+    void TearDown() override
+    {
+        for (HWND dialog : kxtest::MountDialogs()) {
+            ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        }
+        if (command_ != nullptr) {
+            kxtest::WaitPumping(command_, 10000);
+            ::CloseHandle(command_);
+        }
+    }
+
+    // Starts the Mount command for a device whose shares are entries, on its own thread.
+    void StartMount(const std::vector<std::wstring>& entries, HWND owner = nullptr)
+    {
+        host_ = std::make_unique<kxtest::SimulatedShareHost>(entries);
+        device_ = std::make_unique<kxtest::SimulatedUpnpDevice>(kxtest::NewUdn(),
+                                                                 L"http://" + host_->Name() + L":5000/desc.xml");
+        StartCommand("KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount " + kxtest::ToUtf8(device_->Udn()), owner);
+    }
+    void StartCommand(const std::string& commandLine, HWND owner = nullptr)
+    {
+        commandLine_ = commandLine;
+        owner_ = owner;
+        command_ = ::CreateThread(nullptr, 0, &MountDialogUi::RunCommand, this, 0, nullptr);
+    }
+    bool CommandEnded(DWORD timeoutMs) const { return kxtest::WaitPumping(command_, timeoutMs); }
+
+    HWND Dialog()
+    {
+        HWND dialog = kxtest::WaitForMountDialog(10000);
+        EXPECT_NE(nullptr, dialog) << "no mount dialog";
+        return dialog;
+    }
+
+    kxtest::SimulatedNetworkSession network_;
+    std::unique_ptr<kxtest::SimulatedShareHost> host_;
+    std::unique_ptr<kxtest::SimulatedUpnpDevice> device_;
+
+private:
+    static DWORD WINAPI RunCommand(void* context)
+    {
+        auto* test = static_cast<MountDialogUi*>(context);
+        test->mount_(test->owner_, test->library_, test->commandLine_.data(), SW_SHOWNORMAL);
+        return 0;
+    }
+
+    HMODULE library_ = nullptr;
+    VerbEntry mount_ = nullptr;
+    HANDLE command_ = nullptr;
+    HWND owner_ = nullptr;
+    std::string commandLine_;
+};
+
+TEST_F(MountDialogUi, OffersOnlyTheStandardSharesWithClearBoxes)
+{
+    StartMount({L"Public", L"Music"});
+    HWND dialog = Dialog();
+    ASSERT_NE(nullptr, dialog);
+    DialogDriver driver(dialog);
+    const std::vector<DialogRow> rows = driver.Rows();
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ(L"Music", rows[0].share);
+    EXPECT_EQ(L"", rows[0].status);
+    EXPECT_FALSE(rows[0].ticked);
+    EXPECT_EQ(L"Shares", driver.ColumnHeader(0));
+    EXPECT_EQ(L"Status", driver.ColumnHeader(1));
+    EXPECT_EQ(L"Select share(s) to mount from the list below:", driver.ControlText(1003));
+    EXPECT_EQ(L"Mount", driver.ControlText(IDOK));
+}
+
+TEST_F(MountDialogUi, RowsFollowTheOrderOfDetection)
+{
+    StartMount({L"TV-Aufzeichnung", L"Musik", L"Public", L"Dokumente"});
+    HWND dialog = Dialog();
+    ASSERT_NE(nullptr, dialog);
+    std::vector<std::wstring> shares;
+    for (const auto& row : DialogDriver(dialog).Rows()) {
+        shares.push_back(row.share);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"TV-Aufzeichnung", L"Musik", L"Dokumente"}), shares);
+}
+
+TEST_F(MountDialogUi, MountWithNothingTickedTurnsTheButtonIntoClose)
+{
+    StartMount({L"Music", L"Videos"});
+    HWND dialog = Dialog();
+    ASSERT_NE(nullptr, dialog);
+    DialogDriver driver(dialog);
+    driver.Press(IDOK);
+    EXPECT_EQ(L"Close", driver.ControlText(IDOK));
+    EXPECT_FALSE(driver.ControlVisible(IDCANCEL));
+    EXPECT_TRUE(::IsWindow(dialog));
+    EXPECT_TRUE(ConnectCalls(network_).empty());
+    driver.Press(IDOK);
+    EXPECT_TRUE(CommandEnded(10000));
+    EXPECT_FALSE(::IsWindow(dialog));
+}
+
+TEST_F(MountDialogUi, TwoSuccessfulMappingsKeepTheDialogOpen)
+{
+    StartMount({L"Music", L"Videos"});
+    HWND dialog = Dialog();
+    ASSERT_NE(nullptr, dialog);
+    DialogDriver driver(dialog);
+    driver.Tick(0);
+    driver.Tick(1);
+    driver.Press(IDOK);
+    const std::vector<DialogRow> rows = driver.Rows();
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(L"Mount successful", rows[0].status);
+    EXPECT_EQ(L"Mount successful", rows[1].status);
+    EXPECT_EQ(L"Close", driver.ControlText(IDOK));
+    EXPECT_FALSE(CommandEnded(300));
+    const auto connects = ConnectCalls(network_);
+    ASSERT_EQ(2u, connects.size());
+    const std::string expectedStart = "WNetUseConnectionW owner=NULL resource={scope=0 type=1 display=0 usage=0 "
+                                      "local=\"\" remote=\"\\\\" + kxtest::ToUtf8(host_->Name()) + "\\Music\"";
+    EXPECT_EQ(expectedStart, connects[0].substr(0, expectedStart.size()));
+    EXPECT_NE(std::string::npos, connects[0].find("password=NULL user=NULL flags=0x80"));
+    EXPECT_NE(std::string::npos, connects[1].find("\\Videos\""));
+}
+
+TEST_F(MountDialogUi, AFailedMappingStillTriesTheNextRowThenCloses)
+{
+    StartMount({L"Music", L"Videos"});
+    host_->Refuse(L"Music", ERROR_ACCESS_DENIED);
+    HWND dialog = Dialog();
+    ASSERT_NE(nullptr, dialog);
+    DialogDriver driver(dialog);
+    driver.Tick(0);
+    driver.Tick(1);
+    driver.Press(IDOK);
+    EXPECT_TRUE(CommandEnded(10000));
+    EXPECT_FALSE(::IsWindow(dialog));
+    const auto connects = ConnectCalls(network_);
+    ASSERT_EQ(2u, connects.size());
+    EXPECT_NE(std::string::npos, connects[0].find("-> 5"));
+    EXPECT_NE(std::string::npos, connects[1].find("\\Videos\""));
+    EXPECT_EQ(host_->Unc() + L"\\Videos", network_.DriveConnection(L'Z'));
+}
+
+TEST_F(MountDialogUi, EscapeOrTheCloseBoxMapsNothing)
+{
+    for (UINT key : {0u, 1u}) {
+        StartMount({L"Music"});
+        HWND dialog = Dialog();
+        ASSERT_NE(nullptr, dialog);
+        DialogDriver(dialog).Tick(0);
+        if (key == 0) {
+            ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        } else {
+            ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+        EXPECT_TRUE(CommandEnded(10000)) << key;
+        EXPECT_TRUE(ConnectCalls(network_).empty()) << key;
+        TearDown();
+    }
+}
+
+TEST_F(MountDialogUi, ADeviceWithoutStandardSharesGetsAWarning)
+{
+    HWND owner = ::CreateWindowExW(0, L"STATIC", L"kx owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                   nullptr);
+    StartMount({L"Public", L"Backup"}, owner);
+    HWND box = kxtest::WaitForMessageBox(10000);
+    ASSERT_NE(nullptr, box);
+    wchar_t text[256] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+    EXPECT_STREQ(L"No standard shares are available to mount for this device.", text);
+    EXPECT_EQ(owner, ::GetWindow(box, GW_OWNER));
+    EXPECT_TRUE(kxtest::MountDialogs().empty());
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(CommandEnded(10000));
+    ::DestroyWindow(owner);
+}
+
+TEST_F(MountDialogUi, FailuresBeforeTheDialogEndSilently)
+{
+    StartCommand("KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount no-identity");
+    EXPECT_TRUE(CommandEnded(10000));
+    TearDown();
+    kxtest::SimulatedUpnpDevice unreachable(kxtest::NewUdn(), L"http://kx-no-such-host/desc.xml");
+    StartCommand(kxtest::ToUtf8(unreachable.Udn()));
+    EXPECT_TRUE(CommandEnded(10000));
+    EXPECT_TRUE(kxtest::MountDialogs().empty());
+}
+
+TEST_F(MountDialogUi, AnOpenDialogElsewhereIsBroughtForwardInstead)
+{
+    HWND other = ::CreateWindowExW(0, L"STATIC", kxtest::MountDialogTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                   nullptr, nullptr, nullptr, nullptr);
+    StartMount({L"Music"});
+    EXPECT_TRUE(CommandEnded(10000));
+    EXPECT_EQ((std::vector<HWND>{other}), kxtest::MountDialogs());
+    ::DestroyWindow(other);
+}
+
+TEST_F(MountDialogUi, ALongerTitleIsNotAnOpenDialog)
+{
+    HWND other = ::CreateWindowExW(0, L"STATIC", L"KX Vantorel TZ7100 (old)", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                   nullptr, nullptr, nullptr, nullptr);
+    StartMount({L"Music"});
+    EXPECT_NE(nullptr, Dialog());
+    ::DestroyWindow(other);
+}
+
+TEST_F(MountDialogUi, FrenchUiWhateverTheDevicesLanguage)
+{
+    StartMount({L"Musik", L"Documents"});
+    HWND dialog = Dialog();
+    ASSERT_NE(nullptr, dialog);
+    DialogDriver driver(dialog);
+    EXPECT_EQ(L"Partages", driver.ColumnHeader(0));
+    EXPECT_EQ(L"\u00C9tat", driver.ColumnHeader(1));
+    EXPECT_EQ(L"S\u00E9lectionnez les partage(s) \u00E0 monter \u00E0 partir de la liste suivante\u00A0:",
+              driver.ControlText(1003));
+    driver.Press(IDOK);
+    EXPECT_EQ(L"Fermer", driver.ControlText(IDOK));
+}
+
+TEST(MountThroughRundll32, ASecondCommandBringsTheFirstDialogForward)
+{
+    kxtest::SimulatedNetworkSession network;
+    kxtest::SimulatedShareHost host({L"Public", L"Music", L"Pictures"});
+    kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://" + host.Name() + L"/desc.xml");
+    const std::wstring command = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount " + device.Udn();
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION first = {};
+    std::wstring firstLine = command;
+    ASSERT_TRUE(::CreateProcessW(nullptr, firstLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &first));
+    HWND dialog = kxtest::WaitForMountDialog(20000);
+    ASSERT_NE(nullptr, dialog);
+
+    EXPECT_EQ(0u, kxtest::RunProcess(command, 20000)) << "the second command did not end";
+    EXPECT_EQ(1u, kxtest::MountDialogs().size());
+
+    DialogDriver driver(dialog);
+    ASSERT_EQ(2u, driver.Rows().size());
+    driver.Tick(1);
+    driver.Press(IDOK);
+    const std::vector<DialogRow> rows = driver.Rows();
+    EXPECT_EQ(L"", rows[0].status);
+    EXPECT_EQ(L"Mount successful", rows[1].status);
+    EXPECT_EQ(host.Unc() + L"\\Pictures", network.DriveConnection(L'Z'));
+    driver.Press(IDOK);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(first.hProcess, 20000));
+    ::CloseHandle(first.hProcess);
+    ::CloseHandle(first.hThread);
+}
+
+} // namespace
