@@ -10,7 +10,7 @@ SYSTEM_DLLS = {
     "ole32.dll", "oleaut32.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
     "winhttp.dll",
 }
-EXPECTED_EXPORTS = {"ShellCommandOpen", "ShellCommandInstallConnect"}
+EXPECTED_EXPORTS = {"ShellCommandOpen", "ShellCommandInstallConnect", "CoDeviceInstall", "TarnoD"}
 
 
 def main(path):
