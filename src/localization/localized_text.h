@@ -19,6 +19,9 @@ struct LocalizedText {
     const wchar_t* texts[LanguageCount];
 };
 
+// The constant text behind GetLocalizedText, for callers that only compare it and need no
+// copy. Never null.
+const wchar_t* CatalogueText(const LocalizedText& entry, LanguageIndex index) noexcept;
 // The entry's text in the given language (English for an index outside 0..10 or an empty
 // slot), as a new string the caller owns.
 CountedString GetLocalizedText(const LocalizedText& entry, LanguageIndex index);
