@@ -2,6 +2,7 @@
 #include "common/bounded_text.h"
 #include "common/unique_handle.h"
 #include "import_patch.h"
+#include "real_function.h"
 #include "registry_snapshot.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +18,7 @@ namespace {
 template <typename Function>
 Function RealAdvapiFunction(const char* name)
 {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), name)));
+    return kxtest::RealFunction<Function>(L"advapi32.dll", name);
 }
 
 // One key whose deletion a test makes fail, and the calls the code under test made.
