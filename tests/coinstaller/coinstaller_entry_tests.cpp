@@ -121,7 +121,6 @@ TEST_F(CoInstallerEntry, UnhandledCodesTraceOneLineAndTouchNothing)
         kxtest::TraceRecorder::Clear();
         kxtest::RegistryCallLog registry;
         SetupApiLog setupApi;
-        ::SetLastError(0xdeadbeef);
         EXPECT_EQ(static_cast<DWORD>(NO_ERROR), CoDeviceInstall(test.code, devices.Set(), devices.Element(), nullptr));
         ASSERT_EQ(1u, kxtest::TraceRecorder::Lines().size()) << test.code;
         EXPECT_EQ(test.line, kxtest::TraceRecorder::Lines()[0].text);
