@@ -10,7 +10,9 @@ SYSTEM_DLLS = {
     "ole32.dll", "oleaut32.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
     "winhttp.dll",
 }
-EXPECTED_EXPORTS = {"ShellCommandOpen", "ShellCommandInstallConnect", "ShellCommandMount"}
+EXPECTED_EXPORTS = {
+    "CoDeviceInstall", "TarnoD", "ShellCommandOpen", "ShellCommandInstallConnect", "ShellCommandMount",
+}
 
 
 def main(path):

@@ -1,6 +1,7 @@
 // Stand-in for the Windows UPnP device finder: an in-process COM server that answers
 // FindByUDN from the devices that tests describe in the registry (simulated_upnp_config.h).
 
+#include "../../../src/coinstaller/network_explorer_keys.h"
 #include "../../../src/commands/upnp_api.h"
 #include "simulated_upnp_config.h"
 
@@ -92,7 +93,15 @@ public:
     HRESULT STDMETHODCALLTYPE get_Children(kx::IUPnPDevices**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_UniqueDeviceName(BSTR*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_FriendlyName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Type(BSTR*) override { return E_NOTIMPL; }
+    // The same device type that names the device's Network Explorer key.
+    HRESULT STDMETHODCALLTYPE get_Type(BSTR* type) override
+    {
+        if (type == nullptr) {
+            return E_POINTER;
+        }
+        *type = ::SysAllocString(kx::DeviceType);
+        return *type != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
     HRESULT STDMETHODCALLTYPE get_PresentationURL(BSTR*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_ManufacturerName(BSTR*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_ManufacturerURL(BSTR*) override { return E_NOTIMPL; }

@@ -1,0 +1,73 @@
+#include "coinstaller/coinstaller_entry.h"
+
+#include "coinstaller/network_explorer_keys.h"
+#include "coinstaller/registry_tree.h"
+#include "coinstaller/verb_registration.h"
+#include "common/hresult_error.h"
+#include "common/trace.h"
+
+namespace kx {
+
+namespace {
+
+void RemoveNetworkExplorerKeys()
+{
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, DeviceTypeKeyPath);
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, HardwareIdKeyPath);
+}
+
+// Deleting first makes sure that nothing an earlier version wrote survives the renewal.
+void RenewNetworkExplorerKeys()
+{
+    RemoveNetworkExplorerKeys();
+    RegisterHardwareIdVerbs();
+    RegisterDeviceTypeVerbs();
+}
+
+// The framework answers the request with DIF_FINISHINSTALL_ACTION later on; every other
+// install parameter is handed back as it was read.
+void RequestFinishInstallAction(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData) noexcept
+{
+    SP_DEVINSTALL_PARAMS_W parameters = {};
+    parameters.cbSize = sizeof(parameters);
+    if (!::SetupDiGetDeviceInstallParamsW(deviceInfoSet, deviceInfoData, &parameters)) {
+        return;
+    }
+    parameters.FlagsEx |= DI_FLAGSEX_FINISHINSTALL_ACTION;
+    ::SetupDiSetDeviceInstallParamsW(deviceInfoSet, deviceInfoData, &parameters);
+}
+
+void DispatchInstallFunction(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData)
+{
+    switch (installFunction) {
+    case DIF_REMOVE:
+        RemoveNetworkExplorerKeys();
+        break;
+    case DIF_NEWDEVICEWIZARD_FINISHINSTALL:
+        RequestFinishInstallAction(deviceInfoSet, deviceInfoData);
+        break;
+    case DIF_INSTALLINTERFACES:
+        RenewNetworkExplorerKeys();
+        break;
+    default:
+        TraceLine(L"Unhandled install function: %d\r\n", static_cast<int>(installFunction));
+        break;
+    }
+}
+
+} // namespace
+
+} // namespace kx
+
+DWORD WINAPI TarnoD(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                    PCOINSTALLER_CONTEXT_DATA /*context*/)
+{
+    kx::RunExportGuarded([&] { kx::DispatchInstallFunction(installFunction, deviceInfoSet, deviceInfoData); });
+    return NO_ERROR;
+}
+
+DWORD WINAPI CoDeviceInstall(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                             PCOINSTALLER_CONTEXT_DATA context)
+{
+    return TarnoD(installFunction, deviceInfoSet, deviceInfoData, context);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+
+namespace kx {
+
+// The UPnP device type that the storage device announces in its description document. The
+// simulated device announces the same constant, so the two cannot drift apart.
+constexpr wchar_t DeviceType[] = L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
+
+// Network Explorer takes the device's icon and verbs from these keys below HKEY_CLASSES_ROOT:
+// one named after the PnP-X hardware id, one after the UPnP device type.
+constexpr wchar_t HardwareIdKeyPath[] = L"NetworkExplorerPlugins\\VEN_011A&DEV_0080&REV_01";
+constexpr wchar_t DeviceTypeKeyPath[] =
+    L"NetworkExplorerPlugins\\urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
+
+namespace detail {
+constexpr bool IsPluginKeyOf(const wchar_t* path, const wchar_t* deviceType)
+{
+    for (const wchar_t* parent = L"NetworkExplorerPlugins\\"; *parent != L'\0'; ++parent, ++path) {
+        if (*path != *parent) {
+            return false;
+        }
+    }
+    for (; *deviceType != L'\0'; ++deviceType, ++path) {
+        if (*path != *deviceType) {
+            return false;
+        }
+    }
+    return *path == L'\0';
+}
+} // namespace detail
+static_assert(detail::IsPluginKeyOf(DeviceTypeKeyPath, DeviceType), "the key must be named after the device type");
+
+// Key paths and values are composed in buffers of this many characters; a suffix is appended
+// only while the path stays below SuffixAppendLimit characters, terminator included.
+constexpr std::size_t RegistryTextLength = 520;
+constexpr std::size_t SuffixAppendLimit = 260;
+// Room for one subkey name during deletion (registry key names are at most 255 characters).
+constexpr std::size_t SubkeyNameLength = 260;
+
+using RegistryPathBuffer = wchar_t[RegistryTextLength];
+
+} // namespace kx

@@ -1,0 +1,78 @@
+#include "network_explorer_expectations.h"
+
+#include "test_environment.h"
+
+namespace kxtest {
+
+const wchar_t ExpectedHardwareIdKeyPath[] = L"NetworkExplorerPlugins\\VEN_011A&DEV_0080&REV_01";
+const wchar_t ExpectedDeviceTypeKeyPath[] =
+    L"NetworkExplorerPlugins\\urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
+
+VerbCaptions ExpectedCaptions()
+{
+    const std::wstring language = EnvironmentText(L"KX_CAPTION_LANGUAGE");
+    if (language == L"de") {
+        return {L"Öffnen", L"Einbinden", L"Connector-Software installieren"};
+    }
+    if (language == L"fr") {
+        return {L"Ouvrir", L"Montage", L"Installer le logiciel Connector"};
+    }
+    if (language == L"ja") {
+        return {L"開く", L"マウント", L"コネクタソフトウェアをインストール"};
+    }
+    if (language == L"zh-TW") {
+        return {L"開啟", L"掛接", L"安裝連接器軟體"};
+    }
+    return {L"Open", L"Mount", L"Install Connector Software"};
+}
+
+RegistrySnapshot ExpectedHardwareIdTree()
+{
+    return {
+        {L"", {}},
+        {L"DefaultIcon", {{L"", StringValue(L"%SystemRoot%\\System32\\KXBL_VNTRTZ71_2_2_0.dll,-102")}}},
+        {L"shell", {}},
+        {L"shell\\Open Media Player", {{L"MUIVerb", StringValue(L"Open Media Player")}}},
+        {L"shell\\Open Media Player\\command",
+         {{L"", StringValue(L"C:\\Program Files\\Windows Media Player\\wmplayer.exe")}}},
+    };
+}
+
+RegistrySnapshot ExpectedDeviceTypeTree(const VerbCaptions& captions)
+{
+    return {
+        {L"", {}},
+        {L"DefaultIcon", {{L"", StringValue(L"%SystemRoot%\\System32\\KXBL_VNTRTZ71_2_2_0.dll,-101")}}},
+        {L"shell", {{L"", StringValue(L"Open")}}},
+        {L"shell\\Open", {{L"MUIVerb", StringValue(captions.open)}}},
+        {L"shell\\Open\\command", {{L"", StringValue(L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandOpen %1")}}},
+        {L"shell\\Mount", {{L"MUIVerb", StringValue(captions.mount)}}},
+        {L"shell\\Mount\\command", {{L"", StringValue(L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount %1")}}},
+        {L"shell\\InstallConnect", {{L"MUIVerb", StringValue(captions.installConnector)}}},
+        {L"shell\\InstallConnect\\command",
+         {{L"", StringValue(L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandInstallConnect %1")}}},
+    };
+}
+
+std::wstring DescribeNetworkExplorerKeys()
+{
+    return L"hardware id:\n" +
+           DescribeSnapshot(TakeRegistrySnapshot(HKEY_CLASSES_ROOT, ExpectedHardwareIdKeyPath)) +
+           L"device type:\n" + DescribeSnapshot(TakeRegistrySnapshot(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath));
+}
+
+std::wstring DescribeExpectedKeys(const VerbCaptions& captions)
+{
+    return L"hardware id:\n" + DescribeSnapshot(ExpectedHardwareIdTree()) + L"device type:\n" +
+           DescribeSnapshot(ExpectedDeviceTypeTree(captions));
+}
+
+void DeleteNetworkExplorerKeys()
+{
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ExpectedHardwareIdKeyPath);
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ExpectedHardwareIdKeyPath);
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath);
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath);
+}
+
+} // namespace kxtest

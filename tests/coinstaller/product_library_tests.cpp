@@ -1,0 +1,150 @@
+#include "coinstaller/coinstaller_entry.h"
+#include "common/unique_handle.h"
+#include "device_info_set.h"
+#include "network_explorer_expectations.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using EntryFunctionOrNull = decltype(&CoDeviceInstall);
+
+struct ProcessOutput {
+    DWORD exitCode;
+    std::string text;
+};
+
+// Runs a Windows program with its standard output and error going to a file, and reads it.
+ProcessOutput RunCapturingOutput(const std::wstring& commandLine)
+{
+    const std::wstring outputPath = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(L"output-") + L".txt";
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    kx::unique_handle file(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         &inheritable, CREATE_ALWAYS, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        return {~0u, {}};
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file.get();
+    startup.hStdError = file.get();
+    std::wstring mutableLine = commandLine;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        return {~0u, {}};
+    }
+    kx::unique_handle processHandle(process.hProcess);
+    kx::unique_handle threadHandle(process.hThread);
+    DWORD exitCode = ~0u;
+    if (::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
+    }
+    file.reset();
+    ProcessOutput output{exitCode, kxtest::ReadFileText(outputPath)};
+    ::DeleteFileW(outputPath.c_str());
+    return output;
+}
+
+ProcessOutput QueryTree(const std::wstring& path)
+{
+    return RunCapturingOutput(L"reg.exe query \"HKEY_CLASSES_ROOT\\" + path + L"\" /s");
+}
+
+// The value rows of `reg query /s` as "key | name | type | data", one per value.
+std::set<std::string> ValueRows(const std::string& output)
+{
+    std::set<std::string> rows;
+    std::istringstream lines(output);
+    std::string line;
+    std::string key;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind("    ", 0) == 0) {
+            std::string row = line.substr(4);
+            for (size_t separator; (separator = row.find("    ")) != std::string::npos;) {
+                row.replace(separator, 4, " | ");
+            }
+            rows.insert(key + " | " + row);
+        } else if (!line.empty()) {
+            key = line;
+        }
+    }
+    return rows;
+}
+
+std::set<std::string> ExpectedValueRows(const std::wstring& path, const kxtest::RegistrySnapshot& tree)
+{
+    std::set<std::string> rows;
+    for (const auto& [relative, values] : tree) {
+        const std::wstring key = L"HKEY_CLASSES_ROOT\\" + path + (relative.empty() ? L"" : L"\\" + relative);
+        for (const auto& [name, value] : values) {
+            const std::wstring text(reinterpret_cast<const wchar_t*>(value.data.data()));
+            rows.insert(kxtest::ToUtf8(key + L" | " + (name.empty() ? L"(Default)" : name) + L" | REG_SZ | " + text));
+        }
+    }
+    return rows;
+}
+
+class ProductLibrary : public ::testing::Test {
+protected:
+    void SetUp() override { kxtest::DeleteNetworkExplorerKeys(); }
+    void TearDown() override
+    {
+        kxtest::DeleteNetworkExplorerKeys();
+        if (library_ != nullptr) {
+            ::FreeLibrary(library_);
+        }
+    }
+
+    EntryFunctionOrNull Load(const char* name)
+    {
+        if (library_ == nullptr) {
+            library_ = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
+        }
+        return library_ == nullptr ? nullptr
+                                   : reinterpret_cast<EntryFunctionOrNull>(
+                                         reinterpret_cast<void*>(::GetProcAddress(library_, name)));
+    }
+
+private:
+    HMODULE library_ = nullptr;
+};
+
+// The built library as the framework would load it, read back by Wine's own registry tool.
+TEST_F(ProductLibrary, RegistersAndRemovesTheDeviceThroughItsExports)
+{
+    const auto coDeviceInstall = Load("CoDeviceInstall");
+    const auto tarnoD = Load("TarnoD");
+    ASSERT_NE(nullptr, coDeviceInstall);
+    ASSERT_NE(nullptr, tarnoD);
+    kxtest::DeviceInfoSet devices;
+    ASSERT_TRUE(devices.Valid());
+
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
+              coDeviceInstall(DIF_INSTALLINTERFACES, devices.Set(), devices.Element(), nullptr));
+    const ProcessOutput hardwareId = QueryTree(kxtest::ExpectedHardwareIdKeyPath);
+    const ProcessOutput deviceType = QueryTree(kxtest::ExpectedDeviceTypeKeyPath);
+    EXPECT_EQ(0u, hardwareId.exitCode);
+    EXPECT_EQ(ExpectedValueRows(kxtest::ExpectedHardwareIdKeyPath, kxtest::ExpectedHardwareIdTree()),
+              ValueRows(hardwareId.text));
+    EXPECT_EQ(ExpectedValueRows(kxtest::ExpectedDeviceTypeKeyPath,
+                                kxtest::ExpectedDeviceTypeTree(kxtest::ExpectedCaptions())),
+              ValueRows(deviceType.text));
+
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), tarnoD(DIF_REMOVE, devices.Set(), devices.Element(), nullptr));
+    EXPECT_EQ(1u, QueryTree(kxtest::ExpectedHardwareIdKeyPath).exitCode);
+    EXPECT_EQ(1u, QueryTree(kxtest::ExpectedDeviceTypeKeyPath).exitCode);
+    EXPECT_EQ(0u, QueryTree(L"NetworkExplorerPlugins").exitCode);
+}
+
+} // namespace
