@@ -22,9 +22,41 @@ run() { "$@" 2>/dev/null | tr -d '\r' | tee -a "$log"; }
 say "== preparing a fresh Wine prefix with the library installed and a simulated device"
 bash tests/prefix/setup_prefix.sh "$prefix" "$library" "$build/sim" "$out/work" >/dev/null
 
+# reg.exe writes to a pipe in the console code page.
+show_tree() { "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$1" /s 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' | tee -a "$log"; }
+device_type='urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71'
+hardware_id='VEN_011A&DEV_0080&REV_01'
+
+say ""
+say "== Verb captions the library registers, by UI language"
+for locale in C de_DE.UTF-8 fr_FR.UTF-8 ja_JP.UTF-8 zh_TW.UTF-8; do
+    say "-- LC_ALL=$locale"
+    run env LC_ALL=$locale "$wine" "$build/demo/localization/kx_demo_verb_captions.exe"
+done
+
+say ""
+say "== Device installed: co-installer code 32 (DIF_INSTALLINTERFACES), German UI"
+run env LC_ALL=de_DE.UTF-8 "$wine" "$build/demo/coinstaller/kx_coinstaller_demo.exe" "$library" 32
+show_tree "$hardware_id"
+show_tree "$device_type"
+
 say ""
 say "== Open and Install Connector"
 run "$wine" "$build/demo/verbs/kx_verb_demo.exe" "$library" nas01 "$out/work"
+
+say ""
+say "== Shares of the simulated device, and one mapped to a drive letter"
+run env WINEDLLOVERRIDES=mpr=n KXSIM_MPR_DRIVES=demo-$$ "$wine" "$build/demo/shares/kx_demo_shares.exe"
+
+say ""
+say "== Device removed: co-installer code 5 (DIF_REMOVE)"
+run "$wine" "$build/demo/coinstaller/kx_coinstaller_demo.exe" "$library" 5
+if "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$device_type" >/dev/null 2>&1 ||
+   "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$hardware_id" >/dev/null 2>&1; then
+    say "the Network Explorer keys are still there"
+else
+    say "both Network Explorer keys are gone"
+fi
 
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 say ""
