@@ -57,19 +57,29 @@ LRESULT DialogDriver::SendWithRemoteItem(UINT message, WPARAM wParam, void* item
     return result;
 }
 
-std::wstring DialogDriver::ItemText(int row, int subItem) const
+wchar_t* DialogDriver::ClearedRemoteText() const
 {
     const wchar_t empty[RemoteTextCapacity] = {};
     ::WriteProcessMemory(process_, remote_ + RemoteTextOffset, empty, sizeof(empty), nullptr);
-    LVITEMW item = {};
-    item.iSubItem = subItem;
-    item.pszText = reinterpret_cast<wchar_t*>(remote_ + RemoteTextOffset);
-    item.cchTextMax = RemoteTextCapacity;
-    SendWithRemoteItem(LVM_GETITEMTEXTW, static_cast<WPARAM>(row), &item, sizeof(item), false);
+    return reinterpret_cast<wchar_t*>(remote_ + RemoteTextOffset);
+}
+
+std::wstring DialogDriver::ReadRemoteText() const
+{
     wchar_t text[RemoteTextCapacity] = {};
     ::ReadProcessMemory(process_, remote_ + RemoteTextOffset, text, sizeof(text), nullptr);
     text[RemoteTextCapacity - 1] = L'\0';
     return text;
+}
+
+std::wstring DialogDriver::ItemText(int row, int subItem) const
+{
+    LVITEMW item = {};
+    item.iSubItem = subItem;
+    item.pszText = ClearedRemoteText();
+    item.cchTextMax = RemoteTextCapacity;
+    SendWithRemoteItem(LVM_GETITEMTEXTW, static_cast<WPARAM>(row), &item, sizeof(item), false);
+    return ReadRemoteText();
 }
 
 std::vector<DialogRow> DialogDriver::Rows() const
@@ -94,17 +104,12 @@ void DialogDriver::Tick(int row) const
 
 std::wstring DialogDriver::ColumnHeader(int column) const
 {
-    const wchar_t empty[RemoteTextCapacity] = {};
-    ::WriteProcessMemory(process_, remote_ + RemoteTextOffset, empty, sizeof(empty), nullptr);
     LVCOLUMNW header = {};
     header.mask = LVCF_TEXT;
-    header.pszText = reinterpret_cast<wchar_t*>(remote_ + RemoteTextOffset);
+    header.pszText = ClearedRemoteText();
     header.cchTextMax = RemoteTextCapacity;
     SendWithRemoteItem(LVM_GETCOLUMNW, static_cast<WPARAM>(column), &header, sizeof(header), false);
-    wchar_t text[RemoteTextCapacity] = {};
-    ::ReadProcessMemory(process_, remote_ + RemoteTextOffset, text, sizeof(text), nullptr);
-    text[RemoteTextCapacity - 1] = L'\0';
-    return text;
+    return ReadRemoteText();
 }
 
 std::wstring DialogDriver::ControlText(int id) const

@@ -34,6 +34,9 @@ public:
 private:
     LRESULT SendWithRemoteItem(UINT message, WPARAM wParam, void* item, size_t itemSize, bool readBack) const;
     std::wstring ItemText(int row, int subItem) const;
+    // The text area in the owner's process, zeroed; and what it holds now.
+    wchar_t* ClearedRemoteText() const;
+    std::wstring ReadRemoteText() const;
 
     HWND dialog_;
     HWND list_;
