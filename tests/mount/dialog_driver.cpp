@@ -139,6 +139,9 @@ bool WaitPumping(HANDLE object, DWORD timeoutMs)
         if (object != nullptr && woken == WAIT_OBJECT_0) {
             return true;
         }
+        if (woken == WAIT_FAILED) {
+            return false;
+        }
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&message);

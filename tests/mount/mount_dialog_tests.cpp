@@ -47,6 +47,7 @@ protected:
         if (command_ != nullptr) {
             kxtest::WaitPumping(command_, 10000);
             ::CloseHandle(command_);
+            command_ = nullptr;
         }
     }
 
