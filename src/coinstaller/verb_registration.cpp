@@ -93,20 +93,36 @@ void WriteVerb(RegistryPathBuffer& path, const LocalizedText& caption, const wch
     WriteSubkeyDefault(path, L"\\command", commandLine);
 }
 
+// The device key, its icon and its shell key, which both trees start with. Declared shell last
+// so that it is closed before the device key.
+struct DeviceTree {
+    unique_hkey deviceKey;
+    unique_hkey shellKey;
+};
+
+// Leaves path naming the shell key. A tree whose device or shell key cannot be created comes
+// back without a shell key, and nothing more of it is written.
+DeviceTree OpenDeviceTree(RegistryPathBuffer& path, const wchar_t* basePath, const wchar_t* icon) noexcept
+{
+    DeviceTree tree;
+    BoundedCopy(path, basePath);
+    tree.deviceKey = CreateKey(path);
+    if (!tree.deviceKey) {
+        return tree;
+    }
+    WriteSubkeyDefault(path, L"\\DefaultIcon", icon);
+    SetBasePath(path, basePath, L"\\shell");
+    tree.shellKey = CreateKey(path);
+    return tree;
+}
+
 } // namespace
 
 void RegisterHardwareIdVerbs()
 {
     RegistryPathBuffer path;
-    BoundedCopy(path, HardwareIdKeyPath);
-    const unique_hkey deviceKey = CreateKey(path);
-    if (!deviceKey) {
-        return;
-    }
-    WriteSubkeyDefault(path, L"\\DefaultIcon", HardwareIdIcon);
-    SetBasePath(path, HardwareIdKeyPath, L"\\shell");
-    const unique_hkey shellKey = CreateKey(path);
-    if (!shellKey) {
+    const DeviceTree tree = OpenDeviceTree(path, HardwareIdKeyPath, HardwareIdIcon);
+    if (!tree.shellKey) {
         return;
     }
     AppendSuffix(path, L"\\Open Media Player");
@@ -116,18 +132,11 @@ void RegisterHardwareIdVerbs()
 void RegisterDeviceTypeVerbs()
 {
     RegistryPathBuffer path;
-    BoundedCopy(path, DeviceTypeKeyPath);
-    const unique_hkey deviceKey = CreateKey(path);
-    if (!deviceKey) {
+    const DeviceTree tree = OpenDeviceTree(path, DeviceTypeKeyPath, DeviceTypeIcon);
+    if (!tree.shellKey) {
         return;
     }
-    WriteSubkeyDefault(path, L"\\DefaultIcon", DeviceTypeIcon);
-    SetBasePath(path, DeviceTypeKeyPath, L"\\shell");
-    const unique_hkey shellKey = CreateKey(path);
-    if (!shellKey) {
-        return;
-    }
-    SetDefaultValue(shellKey.get(), DefaultVerb);
+    SetDefaultValue(tree.shellKey.get(), DefaultVerb);
     for (const DeviceTypeVerb& verb : DeviceTypeVerbs) {
         SetBasePath(path, DeviceTypeKeyPath, verb.suffix);
         WriteVerb(path, *verb.caption, verb.commandLine);

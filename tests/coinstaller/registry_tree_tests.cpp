@@ -84,6 +84,19 @@ private:
     kxtest::ImportPatch enumKey_;
 };
 
+// Deletes path under the given faults; returns the result and what the faulty registry counted.
+struct FaultyDeletion {
+    bool deleted;
+    RegistryFaults counted;
+};
+
+FaultyDeletion DeleteWithFaults(const RegistryFaults& faults, const std::wstring& path)
+{
+    PatchedRegistry patch(faults);
+    const bool deleted = kx::DeleteRegistryTree(HKEY_CURRENT_USER, path.c_str());
+    return {deleted, g_faults};
+}
+
 // The path buffer of the recursion with guard characters behind it.
 struct GuardedPath {
     kx::RegistryPathBuffer path;
@@ -168,19 +181,13 @@ TEST(DeleteRegistryTree, StopsAtTheFirstSubkeyThatCannotBeDeletedWithoutRetrying
     kxtest::CreateKeys(HKEY_CURRENT_USER, scratch.Path(), {L"tree\\1", L"tree\\2", L"tree\\3"});
     RegistryFaults faults;
     faults.undeletablePath = scratch.Below(L"tree\\2");
-    bool deleted = true;
-    int deleteCalls = 0;
-    {
-        PatchedRegistry patch(faults);
-        deleted = kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str());
-        deleteCalls = g_faults.deleteCallsOnUndeletable;
-    }
-    EXPECT_FALSE(deleted);
+    const FaultyDeletion result = DeleteWithFaults(faults, scratch.Below(L"tree"));
+    EXPECT_FALSE(result.deleted);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\1")));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\2")));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\3")));
     // Once on the way in and once after its (absent) subkeys; the parent does not try again.
-    EXPECT_EQ(2, deleteCalls);
+    EXPECT_EQ(2, result.counted.deleteCallsOnUndeletable);
 }
 
 TEST(DeleteRegistryTree, ASubkeyNameLongerThanTheNameBufferEndsTheDeletion)
@@ -189,15 +196,9 @@ TEST(DeleteRegistryTree, ASubkeyNameLongerThanTheNameBufferEndsTheDeletion)
     kxtest::CreateKeys(HKEY_CURRENT_USER, scratch.Path(), {L"tree\\child"});
     RegistryFaults faults;
     faults.enumerationResult = ERROR_MORE_DATA;
-    bool deleted = true;
-    int enumerations = 0;
-    {
-        PatchedRegistry patch(faults);
-        deleted = kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str());
-        enumerations = g_faults.enumerations;
-    }
-    EXPECT_FALSE(deleted);
-    EXPECT_EQ(1, enumerations);
+    const FaultyDeletion result = DeleteWithFaults(faults, scratch.Below(L"tree"));
+    EXPECT_FALSE(result.deleted);
+    EXPECT_EQ(1, result.counted.enumerations);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\child")));
 }
 
@@ -209,15 +210,9 @@ TEST(DeleteRegistryTree, ASubkeyStillFirstAfterItsDeletionIsNotVisitedAgain)
     faults.undeletablePath = scratch.Below(L"tree\\ghost");
     faults.unopenablePath = scratch.Below(L"tree\\ghost");
     faults.enumerationLimit = 50;
-    bool deleted = true;
-    int enumerations = 0;
-    {
-        PatchedRegistry patch(faults);
-        deleted = kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str());
-        enumerations = g_faults.enumerations;
-    }
-    EXPECT_FALSE(deleted);
-    EXPECT_EQ(2, enumerations);
+    const FaultyDeletion result = DeleteWithFaults(faults, scratch.Below(L"tree"));
+    EXPECT_FALSE(result.deleted);
+    EXPECT_EQ(2, result.counted.enumerations);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\later")));
 }
 

@@ -65,6 +65,14 @@ protected:
         owner_ = owner;
         command_ = ::CreateThread(nullptr, 0, &MountDialogUi::RunCommand, this, 0, nullptr);
     }
+    static void TickEveryRowAndMount(const DialogDriver& driver)
+    {
+        const int rows = static_cast<int>(driver.Rows().size());
+        for (int row = 0; row < rows; ++row) {
+            driver.Tick(row);
+        }
+        driver.Press(IDOK);
+    }
     bool CommandEnded(DWORD timeoutMs) const { return kxtest::WaitPumping(command_, timeoutMs); }
 
     HWND Dialog()
@@ -144,9 +152,7 @@ TEST_F(MountDialogUi, TwoSuccessfulMappingsKeepTheDialogOpen)
     HWND dialog = Dialog();
     ASSERT_NE(nullptr, dialog);
     DialogDriver driver(dialog);
-    driver.Tick(0);
-    driver.Tick(1);
-    driver.Press(IDOK);
+    TickEveryRowAndMount(driver);
     const std::vector<DialogRow> rows = driver.Rows();
     ASSERT_EQ(2u, rows.size());
     EXPECT_EQ(L"Mount successful", rows[0].status);
@@ -169,9 +175,7 @@ TEST_F(MountDialogUi, AFailedMappingStillTriesTheNextRowThenCloses)
     HWND dialog = Dialog();
     ASSERT_NE(nullptr, dialog);
     DialogDriver driver(dialog);
-    driver.Tick(0);
-    driver.Tick(1);
-    driver.Press(IDOK);
+    TickEveryRowAndMount(driver);
     EXPECT_TRUE(CommandEnded(10000));
     EXPECT_FALSE(::IsWindow(dialog));
     const auto connects = ConnectCalls(network_);
