@@ -3,6 +3,11 @@
 # under Wine, printing what each step did. Output also goes to build/demo/demo.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The Mount dialog needs a display: without one, the whole run moves to a private Xvfb server.
+if [ -z "${DISPLAY:-}" ]; then
+    bash scripts/install-deps.sh
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
+fi
 root=$(pwd)
 bash scripts/build.sh >/dev/null
 
@@ -47,6 +52,31 @@ run "$wine" "$build/demo/verbs/kx_verb_demo.exe" "$library" nas01 "$out/work"
 say ""
 say "== Shares of the simulated device, and one mapped to a drive letter"
 run env WINEDLLOVERRIDES=mpr=n KXSIM_MPR_DRIVES=demo-$$ "$wine" "$build/demo/shares/kx_demo_shares.exe"
+
+# Runs the Mount verb in the given UI language and saves a screenshot of the dialog in Done.
+mount_in() {
+    local locale=$1 shot=$2 flag=$out/work/screenshot-$1.flag
+    rm -f "$flag"
+    env LC_ALL="$locale" WINEDLLOVERRIDES=mpr=n "$wine" "$build/demo/mount/kx_mount_demo.exe" \
+        "kxnas-${locale%%.*}" "$flag" 2>/dev/null | while IFS= read -r line; do
+        line=${line%$'\r'}
+        if [[ $line == "dialog at "* ]]; then
+            read -r _ _ x y w h <<<"$line"
+            import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
+            say "screenshot: $shot"
+            touch "$flag"
+        else
+            say "$line"
+        fi
+    done
+}
+
+say ""
+say "== Mount, English UI"
+mount_in C "$out/mount-dialog-en.png"
+say ""
+say "== Mount, German UI"
+mount_in de_DE.UTF-8 "$out/mount-dialog-de.png"
 
 say ""
 say "== Device removed: co-installer code 5 (DIF_REMOVE)"

@@ -2,6 +2,7 @@
 // own (as on rundll32's thread) or in rundll32 itself, and the test drives the real dialog.
 
 #include "dialog_driver.h"
+#include "import_patch.h"
 #include "simulated_device.h"
 #include "simulated_network.h"
 #include "test_environment.h"
@@ -33,6 +34,9 @@ class MountDialogUi : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        if (kxtest::EnvironmentText(L"DISPLAY").empty()) {
+            GTEST_SKIP() << "no display: the dialog cannot be shown";
+        }
         library_ = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
         ASSERT_NE(nullptr, library_);
         ASSERT_TRUE(kxtest::StandInMprLoaded()) << "run with WINEDLLOVERRIDES=mpr=n";
@@ -73,6 +77,7 @@ protected:
         }
         driver.Press(IDOK);
     }
+    HMODULE Library() const { return library_; }
     bool CommandEnded(DWORD timeoutMs) const { return kxtest::WaitPumping(command_, timeoutMs); }
 
     HWND Dialog()
@@ -118,16 +123,34 @@ TEST_F(MountDialogUi, OffersOnlyTheStandardSharesWithClearBoxes)
     EXPECT_EQ(L"Mount", driver.ControlText(IDOK));
 }
 
-TEST_F(MountDialogUi, RowsFollowTheOrderOfDetection)
+std::vector<std::wstring> OfferedShares(HWND dialog)
 {
-    StartMount({L"TV-Aufzeichnung", L"Musik", L"Public", L"Dokumente"});
-    HWND dialog = Dialog();
-    ASSERT_NE(nullptr, dialog);
     std::vector<std::wstring> shares;
     for (const auto& row : DialogDriver(dialog).Rows()) {
         shares.push_back(row.share);
     }
-    EXPECT_EQ((std::vector<std::wstring>{L"TV-Aufzeichnung", L"Musik", L"Dokumente"}), shares);
+    return shares;
+}
+
+TEST_F(MountDialogUi, RowsFollowTheOrderOfDetection)
+{
+    struct OrderCase {
+        std::vector<std::wstring> deviceShares;
+        std::vector<std::wstring> offered;
+    };
+    const OrderCase cases[] = {
+        {{L"TV-Aufzeichnung", L"Musik", L"Public", L"Dokumente"}, {L"TV-Aufzeichnung", L"Musik", L"Dokumente"}},
+        {{L"Dokumente", L"Public", L"Musik", L"TV-Aufzeichnung"}, {L"Dokumente", L"Musik", L"TV-Aufzeichnung"}},
+    };
+    for (const auto& test : cases) {
+        StartMount(test.deviceShares);
+        HWND dialog = Dialog();
+        ASSERT_NE(nullptr, dialog);
+        EXPECT_EQ(test.offered, OfferedShares(dialog));
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(CommandEnded(10000));
+        TearDown();
+    }
 }
 
 TEST_F(MountDialogUi, MountWithNothingTickedTurnsTheButtonIntoClose)
@@ -225,10 +248,30 @@ TEST_F(MountDialogUi, FailuresBeforeTheDialogEndSilently)
     StartCommand("KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount no-identity");
     EXPECT_TRUE(CommandEnded(10000));
     TearDown();
+    StartCommand(kxtest::ToUtf8(kxtest::NewUdn()));  // a device the finder does not know
+    EXPECT_TRUE(CommandEnded(10000));
+    TearDown();
     kxtest::SimulatedUpnpDevice unreachable(kxtest::NewUdn(), L"http://kx-no-such-host/desc.xml");
     StartCommand(kxtest::ToUtf8(unreachable.Udn()));
     EXPECT_TRUE(CommandEnded(10000));
     EXPECT_TRUE(kxtest::MountDialogs().empty());
+}
+
+HWND WINAPI RefusedDialog(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM)
+{
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
+TEST_F(MountDialogUi, ADialogThatCannotBeCreatedEndsTheCommand)
+{
+    kxtest::ImportPatch refuse(Library(), "USER32.dll", "CreateDialogParamW",
+                               reinterpret_cast<const void*>(&RefusedDialog));
+    ASSERT_TRUE(refuse.Installed());
+    StartMount({L"Music"});
+    EXPECT_TRUE(CommandEnded(10000));
+    EXPECT_TRUE(kxtest::MountDialogs().empty());
+    EXPECT_TRUE(ConnectCalls(network_).empty());
 }
 
 TEST_F(MountDialogUi, AnOpenDialogElsewhereIsBroughtForwardInstead)
@@ -266,6 +309,9 @@ TEST_F(MountDialogUi, FrenchUiWhateverTheDevicesLanguage)
 
 TEST(MountThroughRundll32, ASecondCommandBringsTheFirstDialogForward)
 {
+    if (kxtest::EnvironmentText(L"DISPLAY").empty()) {
+        GTEST_SKIP() << "no display: the dialog cannot be shown";
+    }
     kxtest::SimulatedNetworkSession network;
     kxtest::SimulatedShareHost host({L"Public", L"Music", L"Pictures"});
     kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://" + host.Name() + L"/desc.xml");
