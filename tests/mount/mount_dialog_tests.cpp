@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <winnetwk.h>
+
 #include <string>
 #include <vector>
 
@@ -206,6 +208,42 @@ TEST_F(MountDialogUi, AFailedMappingStillTriesTheNextRowThenCloses)
     EXPECT_NE(std::string::npos, connects[0].find("-> 5"));
     EXPECT_NE(std::string::npos, connects[1].find("\\Videos\""));
     EXPECT_EQ(host_->Unc() + L"\\Videos", network_.DriveConnection(L'Z'));
+}
+
+// Stands between the library and WNetUseConnectionW: before each mapping it sends the dialog a
+// message, as a list view does while a status is written, and notes whether the dialog was
+// still there afterwards.
+struct ReentryProbe {
+    HWND dialog = nullptr;
+    std::vector<bool> dialogAliveAtMapping;
+    decltype(&::WNetUseConnectionW) realConnect = nullptr;
+};
+ReentryProbe g_probe;
+
+DWORD WINAPI ReenteringConnect(HWND owner, LPNETRESOURCEW resource, LPCWSTR password, LPCWSTR user, DWORD flags,
+                               LPWSTR accessName, LPDWORD accessSize, LPDWORD result)
+{
+    ::SendMessageW(g_probe.dialog, WM_NULL, 0, 0);
+    g_probe.dialogAliveAtMapping.push_back(::IsWindow(g_probe.dialog) != FALSE);
+    return g_probe.realConnect(owner, resource, password, user, flags, accessName, accessSize, result);
+}
+
+TEST_F(MountDialogUi, AMessageDuringThePassDoesNotCloseTheDialogEarly)
+{
+    StartMount({L"Music", L"Videos", L"Pictures"});
+    host_->Refuse(L"Music", ERROR_ACCESS_DENIED);
+    HWND dialog = Dialog();
+    ASSERT_NE(nullptr, dialog);
+    kxtest::ImportPatch probe(Library(), "MPR.dll", "WNetUseConnectionW",
+                              reinterpret_cast<const void*>(&ReenteringConnect));
+    ASSERT_TRUE(probe.Installed());
+    g_probe = ReentryProbe();
+    g_probe.dialog = dialog;
+    g_probe.realConnect = probe.Original<decltype(&::WNetUseConnectionW)>();
+    TickEveryRowAndMount(DialogDriver(dialog));
+    EXPECT_TRUE(CommandEnded(10000));
+    EXPECT_EQ((std::vector<bool>{true, true, true}), g_probe.dialogAliveAtMapping);
+    EXPECT_FALSE(::IsWindow(dialog));
 }
 
 TEST_F(MountDialogUi, EscapeOrTheCloseBoxMapsNothing)
