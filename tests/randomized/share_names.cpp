@@ -130,14 +130,9 @@ unsigned RandomStandardPercent(RandomCases& random)
     return random.Pick(percents);
 }
 
-namespace {
-constexpr wchar_t GuardCharacter = 0xCCCC;
-}
-
 ShareSlots::ShareSlots(std::size_t capacity)
     : capacity_(capacity), characters_((capacity + 1) * kx::ShareNameLength, L'\0')
 {
-    std::fill(characters_.end() - kx::ShareNameLength, characters_.end(), GuardCharacter);
 }
 
 void ShareSlots::Store(std::size_t index, const std::wstring& name)
@@ -157,13 +152,7 @@ std::vector<std::wstring> ShareSlots::Names(std::size_t count) const
 bool ShareSlots::ZeroFrom(std::size_t first) const
 {
     return std::all_of(characters_.begin() + static_cast<std::ptrdiff_t>(first * kx::ShareNameLength),
-                       characters_.end() - kx::ShareNameLength, [](wchar_t character) { return character == L'\0'; });
-}
-
-bool ShareSlots::GuardIntact() const
-{
-    return std::all_of(characters_.end() - kx::ShareNameLength, characters_.end(),
-                       [](wchar_t character) { return character == GuardCharacter; });
+                       characters_.end(), [](wchar_t character) { return character == L'\0'; });
 }
 
 std::string DescribeNames(const std::vector<std::wstring>& names)

@@ -37,8 +37,9 @@ std::wstring RandomShareName(RandomCases& random, std::size_t maxLength, unsigne
 // How many names of one list are standard ones: from none to a third.
 unsigned RandomStandardPercent(RandomCases& random);
 
-// A share-name list of fixed slots, all zeros, with one guard slot behind the last that a
-// correct caller never writes.
+// A share-name list of fixed slots, all zeros, with one more slot behind the last that a
+// correct caller never writes. It is zeros too: a slot that is not empty would itself stop a
+// store, and so hide a store past the capacity.
 class ShareSlots {
 public:
     explicit ShareSlots(std::size_t capacity);
@@ -46,8 +47,8 @@ public:
     kx::ShareNameSlot* Slots() { return reinterpret_cast<kx::ShareNameSlot*>(characters_.data()); }
     void Store(std::size_t index, const std::wstring& name);
     std::vector<std::wstring> Names(std::size_t count) const;
+    // Whether every slot from first on, the one behind the capacity included, is all zeros.
     bool ZeroFrom(std::size_t first) const;
-    bool GuardIntact() const;
 
 private:
     std::size_t capacity_;
