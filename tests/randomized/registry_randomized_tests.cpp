@@ -6,6 +6,7 @@
 #include "network_explorer_expectations.h"
 #include "random_cases.h"
 #include "registry_snapshot.h"
+#include "registry_tree_model.h"
 #include "test_environment.h"
 
 #include "common/unique_handle.h"
@@ -23,170 +24,18 @@ namespace {
 using kxtest::RandomCases;
 using kxtest::RegistrySnapshot;
 using kxtest::RegistryValue;
+using kxtest::Node;
+using kxtest::PathBufferLength;
+using kxtest::DescribeDifference;
+using kxtest::Flattened;
+using kxtest::OrderFault;
+using kxtest::ReadKey;
+using kxtest::RemoveAsModelled;
+using kxtest::SameKeyName;
+using kxtest::SameSnapshot;
+using kxtest::WriteTableAsModelled;
 
-// Paths are composed in a buffer of this many characters, terminator included.
-constexpr std::size_t PathBufferLength = 520;
 constexpr int CaseCount = 400;
-
-struct Node {
-    std::wstring name;
-    std::map<std::wstring, RegistryValue> values;
-    std::vector<Node> children;  // in the order the registry enumerates them
-};
-
-// ---- The model ----
-
-// Deletion of the key at a path of pathLength characters: a key without subkeys goes at once;
-// otherwise its subkeys go one by one, first enumerated first, each by its full path. The
-// deletion stops (and the key stays) at a subkey that cannot be deleted, at a subkey whose
-// full path would not fit the buffer, and when the path leaves no room for a separator and a
-// name. True when the key is gone; what was deleted before a stop stays deleted.
-bool DeleteAsModelled(Node& node, std::size_t pathLength)
-{
-    if (node.children.empty()) {
-        return true;
-    }
-    if (pathLength + 2 >= PathBufferLength) {
-        return false;
-    }
-    while (!node.children.empty()) {
-        const std::size_t childLength = pathLength + 1 + node.children.front().name.size();
-        if (childLength >= PathBufferLength || !DeleteAsModelled(node.children.front(), childLength)) {
-            return false;
-        }
-        node.children.erase(node.children.begin());
-    }
-    return true;
-}
-
-void RemoveAsModelled(std::optional<Node>& key, std::size_t pathLength)
-{
-    if (key && DeleteAsModelled(*key, pathLength)) {
-        key.reset();
-    }
-}
-
-// Key names compare without regard to case; the registry enumerates subkeys in that order.
-int CompareKeyNames(const std::wstring& left, const std::wstring& right)
-{
-    return ::CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                  static_cast<int>(right.size()), TRUE);
-}
-
-bool SameKeyName(const std::wstring& left, const std::wstring& right)
-{
-    return CompareKeyNames(left, right) == CSTR_EQUAL;
-}
-
-// "" when the subkeys of node and below are in that order, else the first pair that is not.
-std::string OrderFault(const Node& node)
-{
-    for (std::size_t index = 0; index < node.children.size(); ++index) {
-        const auto& child = node.children[index];
-        if (index > 0 && CompareKeyNames(node.children[index - 1].name, child.name) != CSTR_LESS_THAN) {
-            return kxtest::DescribeText(node.children[index - 1].name) + " before " + kxtest::DescribeText(child.name);
-        }
-        const std::string below = OrderFault(child);
-        if (!below.empty()) {
-            return below;
-        }
-    }
-    return {};
-}
-
-Node& ChildNamed(Node& parent, const std::wstring& name)
-{
-    auto place = parent.children.begin();
-    while (place != parent.children.end() && CompareKeyNames(place->name, name) == CSTR_LESS_THAN) {
-        ++place;
-    }
-    if (place != parent.children.end() && SameKeyName(place->name, name)) {
-        return *place;
-    }
-    return *parent.children.insert(place, Node{name, {}, {}});
-}
-
-// Writing the tabled tree on top of what deletion left: existing keys are opened, the tabled
-// values overwrite values of the same name, everything else stays.
-void WriteTableAsModelled(std::optional<Node>& key, const RegistrySnapshot& table)
-{
-    if (!key) {
-        key = Node{};
-    }
-    for (const auto& [relative, values] : table) {
-        Node* node = &*key;
-        for (std::size_t start = 0; start < relative.size();) {
-            std::size_t end = relative.find(L'\\', start);
-            end = end == std::wstring::npos ? relative.size() : end;
-            node = &ChildNamed(*node, relative.substr(start, end - start));
-            start = end + 1;
-        }
-        for (const auto& [name, value] : values) {
-            node->values[name] = value;
-        }
-    }
-}
-
-void Flatten(const Node& node, const std::wstring& relative, RegistrySnapshot& snapshot)
-{
-    snapshot[relative] = node.values;
-    for (const auto& child : node.children) {
-        Flatten(child, relative.empty() ? child.name : relative + L"\\" + child.name, snapshot);
-    }
-}
-
-RegistrySnapshot Flattened(const std::optional<Node>& key)
-{
-    RegistrySnapshot snapshot;
-    if (key) {
-        Flatten(*key, L"", snapshot);
-    }
-    return snapshot;
-}
-
-// ---- The registry ----
-
-std::map<std::wstring, RegistryValue> ReadValues(HKEY key)
-{
-    std::map<std::wstring, RegistryValue> values;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256 + 1];
-        DWORD nameLength = ARRAYSIZE(name);
-        BYTE data[2048];
-        DWORD size = sizeof(data);
-        DWORD type = 0;
-        if (::RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) {
-            return values;
-        }
-        values[name] = RegistryValue{type, std::vector<BYTE>(data, data + size)};
-    }
-}
-
-// The tree as the registry holds it, subkeys in the registry's enumeration order.
-Node ReadNode(HKEY key, const std::wstring& name)
-{
-    Node node{name, ReadValues(key), {}};
-    for (DWORD index = 0;; ++index) {
-        wchar_t childName[256 + 1];
-        DWORD childLength = ARRAYSIZE(childName);
-        if (::RegEnumKeyExW(key, index, childName, &childLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-            return node;
-        }
-        kx::unique_hkey child;
-        if (::RegOpenKeyExW(key, childName, 0, KEY_READ, child.put()) == ERROR_SUCCESS) {
-            node.children.push_back(ReadNode(child.get(), childName));
-        }
-    }
-}
-
-std::optional<Node> ReadKey(const std::wstring& path)
-{
-    kx::unique_hkey key;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return ReadNode(key.get(), L"");
-}
 
 // Created relative to the parent's handle, so that trees deeper than any path buffer can be made.
 void CreateNode(HKEY parent, const Node& node)
@@ -208,52 +57,6 @@ void DeleteKeyTree(HKEY root, const std::wstring& path)
 {
     ::RegDeleteTreeW(root, path.c_str());
     ::RegDeleteKeyW(root, path.c_str());
-}
-
-bool SameValues(const std::map<std::wstring, RegistryValue>& left, const std::map<std::wstring, RegistryValue>& right)
-{
-    if (left.size() != right.size()) {
-        return false;
-    }
-    for (auto l = left.begin(), r = right.begin(); l != left.end(); ++l, ++r) {
-        if (l->first != r->first || l->second.type != r->second.type || l->second.data != r->second.data) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool SameSnapshot(const RegistrySnapshot& left, const RegistrySnapshot& right)
-{
-    if (left.size() != right.size()) {
-        return false;
-    }
-    for (auto l = left.begin(), r = right.begin(); l != left.end(); ++l, ++r) {
-        if (l->first != r->first || !SameValues(l->second, r->second)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The keys that only one side has or that differ in their values, one line each.
-std::string DescribeDifference(const RegistrySnapshot& expected, const RegistrySnapshot& actual)
-{
-    std::string description;
-    for (const auto& [path, values] : expected) {
-        const auto found = actual.find(path);
-        if (found == actual.end()) {
-            description += "missing: " + kxtest::DescribeText(path) + "\n";
-        } else if (!SameValues(values, found->second)) {
-            description += "other values: " + kxtest::DescribeText(path) + "\n";
-        }
-    }
-    for (const auto& entry : actual) {
-        if (expected.count(entry.first) == 0) {
-            description += "unexpected: " + kxtest::DescribeText(entry.first) + "\n";
-        }
-    }
-    return description;
 }
 
 // ---- Random trees ----
