@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -77,6 +78,7 @@ std::string RandomCommandLine(kxtest::RandomCases& random)
 TEST(RandomCommandLines, UdnEqualsTheModelsForEveryLine)
 {
     kxtest::RandomCases random("RandomCommandLines", DefaultSeed);
+    std::printf("ANSI code page %u\n", ::GetACP());
     int withUdn = 0;
     for (int caseNumber = 0; caseNumber < CaseCount; ++caseNumber) {
         const std::string line = RandomCommandLine(random);
