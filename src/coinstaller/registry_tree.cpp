@@ -3,6 +3,8 @@
 #include "common/bounded_text.h"
 #include "common/unique_handle.h"
 
+#include <cwchar>
+
 namespace kx {
 
 namespace {
@@ -36,7 +38,9 @@ std::size_t AddSeparator(RegistryPathBuffer& path, std::size_t length) noexcept
 // full path below root. Stops at a subkey that cannot be deleted, at one whose path would not
 // fit (a cut path could name a different key), and at one that is still first after it was
 // reported deleted, so that a key which enumerates but cannot be reached by its path is never
-// visited twice.
+// visited twice. "Still first" means the very same name: a linguistic comparison would take
+// distinct names for equal (one made only of a joiner equals the empty text, "a" plus a soft
+// hyphen equals "a") and leave the rest of a foreign subtree behind.
 void DeleteSubkeys(HKEY root, HKEY key, RegistryPathBuffer& path, std::size_t nameStart)
 {
     wchar_t name[SubkeyNameLength];
@@ -47,7 +51,7 @@ void DeleteSubkeys(HKEY root, HKEY key, RegistryPathBuffer& path, std::size_t na
         if (::RegEnumKeyExW(key, 0, name, &nameLength, nullptr, nullptr, nullptr, &lastWrite) != ERROR_SUCCESS) {
             return;
         }
-        if (::lstrcmpW(name, previousName) == 0 ||
+        if (std::wcscmp(name, previousName) == 0 ||
             !BoundedCopy(path + nameStart, RegistryTextLength - nameStart, name)) {
             path[nameStart] = L'\0';
             return;

@@ -143,6 +143,17 @@ TEST(DeleteRegistryTree, RemovesEveryLevelAndLeavesTheParentAndSiblings)
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Path()));
 }
 
+// Key names that a linguistic comparison takes as equal to each other, or to the empty text,
+// are still distinct keys and must all go.
+TEST(DeleteRegistryTree, RemovesSubkeysWhoseNamesDifferOnlyInIgnorableCharacters)
+{
+    ScratchKey scratch;
+    kxtest::CreateKeys(HKEY_CURRENT_USER, scratch.Path(),
+                       {L"tree\\\u200D", L"tree\\a", L"tree\\a\u00AD", L"tree\\a\u00AD\u200C\\b"});
+    EXPECT_TRUE(kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree")));
+}
+
 TEST(DeleteRegistryTree, PathsThatCouldNameTheRootDeleteNothing)
 {
     ScratchKey scratch;
