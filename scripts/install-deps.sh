@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12 (as root), only when something is missing.
 set -euo pipefail
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools cmake googletest
-          wine64 xvfb xauth icoutils python3-pefile imagemagick)
+          wine64 xvfb xauth icoutils python3-pefile imagemagick
+          clang lld llvm clang-tidy clang-format)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

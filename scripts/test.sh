@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole suite under Wine in a fresh test prefix. The dialog
-# tests need a display: the suite runs on a private Xvfb server, so that no window of the
-# user's desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
+# Builds everything with both compilers (GCC into build/, Clang into build-clang/), runs the
+# whole suite under Wine on each build in turn, each tree in its own fresh test prefix, then
+# the static checks (scripts/lint.sh). Extra arguments go to ctest. The dialog tests need a
+# display: the script runs itself on a private Xvfb server, so that no window of the user's
+# desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
-cd build
-if command -v xvfb-run >/dev/null; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" ctest --output-on-failure -j"$(nproc)" "$@"
+bash scripts/install-deps.sh
+if [ -z "${KX_PRIVATE_DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+    KX_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
 fi
-exec ctest --output-on-failure -j"$(nproc)" "$@"
+
+bash scripts/build.sh mingw
+bash scripts/build.sh clang
+status=0
+# One tree after the other: the suites would compete for the same cores.
+for tree in build build-clang; do
+    echo "== tests of $tree/"
+    (cd "$tree" && ctest --output-on-failure -j"$(nproc)" "$@") || status=1
+done
+bash scripts/lint.sh || status=1
+exit $status

@@ -22,6 +22,8 @@ CountedString GetUIText(const LocalizedText& entry)
     return GetLocalizedText(entry, GetLanguageIndex());
 }
 
+// One accessor a line: each names the catalogue entry it reads.
+// clang-format off
 CountedString OpenCaption() { return GetUIText(TextOpen); }
 CountedString MountCaption() { return GetUIText(TextMount); }
 CountedString InstallConnectorCaption() { return GetUIText(TextInstallConnector); }
@@ -39,5 +41,6 @@ CountedString PicturesShareName(LanguageIndex index) { return GetLocalizedText(S
 CountedString MusicShareName(LanguageIndex index) { return GetLocalizedText(ShareMusic, index); }
 CountedString VideosShareName(LanguageIndex index) { return GetLocalizedText(ShareVideos, index); }
 CountedString RecordedTVShareName(LanguageIndex index) { return GetLocalizedText(ShareRecordedTV, index); }
+// clang-format on
 
 } // namespace kx

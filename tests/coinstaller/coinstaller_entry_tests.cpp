@@ -1,5 +1,6 @@
 #include "coinstaller/coinstaller_entry.h"
 #include "coinstaller/verb_registration.h"
+#include "common/bounded_text.h"
 #include "device_info_set.h"
 #include "import_patch.h"
 #include "network_explorer_expectations.h"
@@ -88,7 +89,7 @@ SP_DEVINSTALL_PARAMS_W DistinctParams(kxtest::DeviceInfoSet& devices, DWORD flag
     params.FlagsEx = flagsEx;
     params.hwndParent = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
     params.ClassInstallReserved = 0x5678;
-    ::lstrcpynW(params.DriverPath, L"C:\\Drivers\\Vantorel", MAX_PATH);
+    kx::BoundedCopy(params.DriverPath, L"C:\\Drivers\\Vantorel");
     return params;
 }
 

@@ -17,6 +17,8 @@ struct NamesCase {
     kx::LanguageIndex expected;
 };
 
+// One line per language or per kind of near miss.
+// clang-format off
 const NamesCase LanguageTable[] = {
     {L"en", L"US", 0}, {L"en", L"GB", 0}, {L"en", L"AU", 0},
     {L"fr", L"FR", 1}, {L"fr", L"CA", 1},
@@ -42,6 +44,7 @@ const NamesCase OtherNames[] = {
     {L"zh", L"tw", 9}, {L"zh", L"Tw", 9}, {L"zh", L"TWN", 9}, {L"zh", L"T", 9}, {L"zh", L"", 9},
     {L"zh", L"US", 9}, {L"ja", L"TW", 5},
 };
+// clang-format on
 
 void ExpectMapping(const NamesCase& names)
 {
