@@ -46,6 +46,13 @@ std::string CoInstallerCaseName(const ::testing::TestParamInfo<CoInstallerCode>&
     return std::to_string(code.param.code);
 }
 
+void SimulatedNas::FailEnumerationLate()
+{
+    host_.SetNumber(kxsim::HostBatchSizeValue, 1);
+    host_.FailBatch(2, ERROR_UNEXP_NET_ERR);
+    host_.SetNumber(kxsim::HostCloseErrorValue, ERROR_BAD_NETPATH);
+}
+
 std::string SimulatedNas::CommandLine(const char* verb) const
 {
     return std::string("KXBL_VNTRTZ71_2_2_0.dll,") + verb + " " + ToUtf8(device_.Udn());

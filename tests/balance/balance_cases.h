@@ -56,6 +56,9 @@ public:
     explicit SimulatedNas(const std::vector<std::wstring>& shares);
     const std::wstring& HostName() const { return host_.Name(); }
     SimulatedShareHost& Host() { return host_; }
+    // The device reports its first share, fails the next batch and then the close, so that a
+    // Mount command ends before any window, through both error paths of the enumeration.
+    void FailEnumerationLate();
     // "KXBL_VNTRTZ71_2_2_0.dll,<verb> uuid:..." as the shell passes it
     std::string CommandLine(const char* verb) const;
 
