@@ -1,7 +1,8 @@
 // Times one verb run through rundll32 against a simulated device, next to rundll32 running the
-// same entry on a command line without a device identity (loading the library and returning).
+// same entry on a command line without a device identity (loading the library and returning)
+// and rundll32 running an empty entry of a tiny library (what rundll32 costs on its own).
 //
-// Usage: kx_verb_bench [runs]
+// Usage: kx_verb_bench [runs] [empty library]
 
 #include "simulated_device.h"
 #include "test_environment.h"
@@ -34,11 +35,16 @@ int wmain(int argc, wchar_t** argv)
     ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", L"NUL");
     const std::wstring entry = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandInstallConnect ";
     MillisecondsPerRun(entry + device.Udn(), 2);  // warm the prefix's caches first
+    const std::wstring emptyLibrary = argc > 2 ? kxtest::ToWindowsPath(argv[2]) : L"";
+    const double empty =
+        emptyLibrary.empty() ? 0.0 : MillisecondsPerRun(L"rundll32.exe " + emptyLibrary + L",EmptyEntry " + device.Udn(), runs);
     const double baseline = MillisecondsPerRun(entry + L"no-identity", runs);
     const double verb = MillisecondsPerRun(entry + device.Udn(), runs);
     std::printf("runs per case: %d\n", runs);
+    std::printf("rundll32, empty entry: %.1f ms\n", empty);
     std::printf("rundll32, entry without identity: %.1f ms\n", baseline);
     std::printf("rundll32, Install Connector verb: %.1f ms\n", verb);
     std::printf("ratio verb / baseline: %.2f\n", baseline > 0 ? verb / baseline : 0.0);
+    std::printf("ratio verb / empty entry: %.2f\n", empty > 0 ? verb / empty : 0.0);
     return 0;
 }

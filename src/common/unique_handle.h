@@ -70,5 +70,6 @@ using unique_bstr = unique_any<null_handle_traits<BSTR, &::SysFreeString>>;
 using unique_handle = unique_any<null_handle_traits<HANDLE, &::CloseHandle>>;
 using unique_heap_block = unique_any<null_handle_traits<void*, &FreeProcessHeapBlock>>;
 using unique_wnet_enum = unique_any<null_handle_traits<HANDLE, &::WNetCloseEnum>>;
+using unique_hwnd = unique_any<null_handle_traits<HWND, &::DestroyWindow>>;
 
 } // namespace kx

@@ -6,6 +6,7 @@
 #include "commands/shell_commands.h"
 #include "common/hresult_error.h"
 #include "common/trace.h"
+#include "common/unique_handle.h"
 #include "localization/localized_text.h"
 #include "localization/server_language.h"
 #include "utilities/utilities.h"
@@ -96,24 +97,27 @@ void ShowMountDialog(const ShareList& shares)
 {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&controls);
-    HWND dialog = ::CreateDialogParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_MOUNT_SHARES), nullptr,
-                                       MountDialogProc, 0);
-    if (dialog == nullptr) {
+    // Until its loop runs, the dialog is destroyed on every way out, a text that could not be
+    // built included: a hidden dialog must not outlive the command.
+    unique_hwnd dialog(::CreateDialogParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_MOUNT_SHARES), nullptr,
+                                            MountDialogProc, 0));
+    if (!dialog) {
         TraceLine(L"GetLastError: %d\r\n", static_cast<int>(::GetLastError()));
         return;
     }
-    ::SetWindowTextW(dialog, MountDialogTitle);
-    ::SetDlgItemTextW(dialog, IDC_SELECT_LABEL, SelectSharesLabel().Text());
-    if (AnotherDialogIsOpen(dialog)) {
+    ::SetWindowTextW(dialog.get(), MountDialogTitle);
+    ::SetDlgItemTextW(dialog.get(), IDC_SELECT_LABEL, SelectSharesLabel().Text());
+    if (AnotherDialogIsOpen(dialog.get())) {
+        dialog.release();
         return;
     }
-    HWND list = ::GetDlgItem(dialog, IDC_SHARE_LIST);
+    HWND list = ::GetDlgItem(dialog.get(), IDC_SHARE_LIST);
     if (list == nullptr) {
         return;
     }
     FillShareList(list, shares);
-    ::ShowWindow(dialog, SW_SHOWNORMAL);
-    RunDialogLoop(dialog);
+    ::ShowWindow(dialog.get(), SW_SHOWNORMAL);
+    RunDialogLoop(dialog.release());
 }
 
 void RunMountCommand(HWND hwnd, HINSTANCE hinst, LPSTR commandLine)
@@ -153,4 +157,6 @@ void RunMountCommand(HWND hwnd, HINSTANCE hinst, LPSTR commandLine)
 void CALLBACK ShellCommandMount(HWND hwnd, HINSTANCE hinst, LPSTR commandLine, int /*showCommand*/)
 {
     kx::RunExportGuarded([&] { kx::RunMountCommand(hwnd, hinst, commandLine); });
+    // The dialog is gone by now; the host it mapped from is not kept past the command.
+    kx::MountHostName = kx::CountedString();
 }

@@ -99,6 +99,18 @@ void RunMountPass(HWND dialog, HWND list)
     MountPassDone = 1;
 }
 
+// A pass that cannot go on (a text that could not be built) ends like one whose mapping
+// failed: the dialog closes instead of staying with its Mount button disabled.
+void RunMountPassOrGiveUp(HWND dialog, HWND list)
+{
+    try {
+        RunMountPass(dialog, list);
+    } catch (...) {
+        g_passRunning = false;
+        CloseOnError = 1;
+    }
+}
+
 // Returns true when the press was fully handled (the dialog is gone).
 bool OnMountButton(HWND dialog, INT_PTR& result)
 {
@@ -112,7 +124,7 @@ bool OnMountButton(HWND dialog, INT_PTR& result)
         result = CloseDialog(dialog);
         return true;
     }
-    RunMountPass(dialog, list);
+    RunMountPassOrGiveUp(dialog, list);
     return false;
 }
 

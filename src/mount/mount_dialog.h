@@ -13,7 +13,7 @@ namespace kx {
 // The dialog's title, and how a second Mount command recognises an open dialog.
 constexpr wchar_t MountDialogTitle[] = L"KX Vantorel TZ7100";
 
-// The host of the device whose dialog is open; released when the library is unloaded.
+// The host of the device whose dialog is open; released when the Mount command ends.
 extern CountedString MountHostName;
 
 // Process-wide dialog flags: set to 1, cleared only when a new Mount command starts.

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <cstdlib>
 #include <set>
 
 namespace kxtest {
@@ -19,6 +20,10 @@ struct Ledger {
     decltype(&::SysAllocStringLen) sysAllocStringLen = nullptr;
     decltype(&::SysAllocStringByteLen) sysAllocStringByteLen = nullptr;
     decltype(&::SysFreeString) sysFreeString = nullptr;
+    decltype(&std::malloc) malloc = nullptr;
+    decltype(&std::calloc) calloc = nullptr;
+    decltype(&std::realloc) realloc = nullptr;
+    decltype(&std::free) free = nullptr;
 };
 
 Ledger g_ledger;
@@ -74,9 +79,56 @@ void WINAPI WatchedSysFreeString(BSTR text)
     g_ledger.sysFreeString(text);
 }
 
+void* __cdecl WatchedMalloc(size_t bytes)
+{
+    return ShouldFail() ? nullptr : Track(g_ledger.malloc(bytes));
+}
+
+void* __cdecl WatchedCalloc(size_t count, size_t bytes)
+{
+    return ShouldFail() ? nullptr : Track(g_ledger.calloc(count, bytes));
+}
+
+// A failed realloc keeps the old block; a successful one may move it.
+void* __cdecl WatchedRealloc(void* block, size_t bytes)
+{
+    if (ShouldFail()) {
+        return nullptr;
+    }
+    void* moved = g_ledger.realloc(block, bytes);
+    if (moved != nullptr || bytes == 0) {
+        g_ledger.live.erase(block);
+    }
+    return Track(moved);
+}
+
+void __cdecl WatchedFree(void* block)
+{
+    g_ledger.live.erase(block);
+    g_ledger.free(block);
+}
+
+template <typename Function>
+std::unique_ptr<ImportPatch> Patch(HMODULE module, const char* dll, const char* name, Function replacement)
+{
+    return std::make_unique<ImportPatch>(module, dll, name, reinterpret_cast<const void*>(replacement));
+}
+
 } // namespace
 
-AllocationFaults::AllocationFaults(HMODULE module, int failingAllocation)
+void AllocationFaults::WatchCRuntime(HMODULE module)
+{
+    g_ledger.malloc = &std::malloc;
+    g_ledger.calloc = &std::calloc;
+    g_ledger.realloc = &std::realloc;
+    g_ledger.free = &std::free;
+    patches_[6] = Patch(module, "msvcrt.dll", "malloc", &WatchedMalloc);
+    patches_[7] = Patch(module, "msvcrt.dll", "calloc", &WatchedCalloc);
+    patches_[8] = Patch(module, "msvcrt.dll", "realloc", &WatchedRealloc);
+    patches_[9] = Patch(module, "msvcrt.dll", "free", &WatchedFree);
+}
+
+AllocationFaults::AllocationFaults(HMODULE module, int failingAllocation, Sources sources)
 {
     g_ledger = Ledger();
     g_ledger.failingAllocation = failingAllocation;
@@ -98,6 +150,9 @@ AllocationFaults::AllocationFaults(HMODULE module, int failingAllocation)
                                                 reinterpret_cast<const void*>(&WatchedSysAllocStringByteLen));
     patches_[5] = std::make_unique<ImportPatch>(module, "OLEAUT32.dll", "SysFreeString",
                                                 reinterpret_cast<const void*>(&WatchedSysFreeString));
+    if (sources == Sources::WindowsApiAndCRuntime) {
+        WatchCRuntime(module);
+    }
 }
 
 AllocationFaults::~AllocationFaults()

@@ -13,7 +13,13 @@ class AllocationFaults {
 public:
     static constexpr int NeverFail = -1;
 
-    explicit AllocationFaults(HMODULE module, int failingAllocation = NeverFail);
+    // Which imports of the module are watched. A program linked with the test framework keeps
+    // its C runtime unwatched: the framework allocates through it too. A loaded library's
+    // operator new and exception objects come through the C runtime's malloc family.
+    enum class Sources { WindowsApi, WindowsApiAndCRuntime };
+
+    explicit AllocationFaults(HMODULE module, int failingAllocation = NeverFail,
+                              Sources sources = Sources::WindowsApi);
     ~AllocationFaults();
     AllocationFaults(const AllocationFaults&) = delete;
     AllocationFaults& operator=(const AllocationFaults&) = delete;
@@ -25,7 +31,9 @@ public:
     int Outstanding() const;
 
 private:
-    std::unique_ptr<ImportPatch> patches_[6];
+    void WatchCRuntime(HMODULE module);
+
+    std::unique_ptr<ImportPatch> patches_[10];
 };
 
 } // namespace kxtest

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "device_info_set.h"
+#include "product_library.h"
+#include "simulated_device.h"
+#include "simulated_network.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kxtest {
+
+// The co-installer codes the suites run: the three the library handles and one it does not.
+struct CoInstallerCode {
+    DI_FUNCTION code;
+    const char* name;
+};
+constexpr CoInstallerCode CoInstallerCodes[] = {
+    {DIF_REMOVE, "DIF_REMOVE"},
+    {DIF_NEWDEVICEWIZARD_FINISHINSTALL, "DIF_NEWDEVICEWIZARD_FINISHINSTALL"},
+    {DIF_INSTALLINTERFACES, "DIF_INSTALLINTERFACES"},
+    {DIF_SELECTBESTCOMPATDRV, "DIF_SELECTBESTCOMPATDRV (unhandled)"},
+};
+
+// One co-installer code at a time against a real device information set, through the loaded
+// library.
+class CoInstallerCase : public ::testing::TestWithParam<CoInstallerCode> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    HMODULE Library() const { return library_.Module(); }
+    DWORD CallCodeUnderTest();
+    // Removal is to delete whole trees each time: before it runs, the trees are written.
+    void PrepareCall();
+
+private:
+    DWORD Call(DI_FUNCTION code);
+
+    ProductLibrary library_;
+    CoInstallerEntry entry_ = nullptr;
+    DeviceInfoSet devices_;
+};
+
+std::string CoInstallerCaseName(const ::testing::TestParamInfo<CoInstallerCode>& code);
+
+// Under Wine every mapping made from the Mount dialog leaves one 40-byte block in the process
+// heap that no call of the library allocated (the library's own blocks are counted exactly).
+constexpr SIZE_T WineHeapPerDialogMapping = 64;
+
+// A simulated device on the network: found by the UPnP finder, answering on a share host.
+class SimulatedNas {
+public:
+    explicit SimulatedNas(const std::vector<std::wstring>& shares);
+    const std::wstring& HostName() const { return host_.Name(); }
+    SimulatedShareHost& Host() { return host_; }
+    // The device reports its first share, fails the next batch and then the close, so that a
+    // Mount command ends before any window, through both error paths of the enumeration.
+    void FailEnumerationLate();
+    // "KXBL_VNTRTZ71_2_2_0.dll,<verb> uuid:..." as the shell passes it
+    std::string CommandLine(const char* verb) const;
+
+private:
+    SimulatedShareHost host_;
+    SimulatedUpnpDevice device_;
+};
+
+} // namespace kxtest
+
+namespace kxtest {
+
+// The Mount verb through its dialog: a device with two standard shares whose second one refuses
+// every mapping, so that runs end both through Close after a clean pass and through the close
+// that follows a failed mapping; a pilot ticks both rows and presses Mount, then Close.
+class MountThroughDialog {
+public:
+    explicit MountThroughDialog(const ProductLibrary& library);
+
+    bool HasVerb() const { return mount_ != nullptr; }
+    // One command; returns once the pilot has let go of the dialog too.
+    void Run();
+    const DialogAutopilot& Pilot() const { return pilot_; }
+
+private:
+    const ProductLibrary& library_;
+    SimulatedNas nas_;
+    VerbEntry mount_;
+    DialogAutopilot pilot_;
+};
+
+} // namespace kxtest

@@ -1,0 +1,190 @@
+#include "product_library.h"
+
+#include "dialog_driver.h"
+#include "import_patch.h"
+#include "test_environment.h"
+
+#include <shellapi.h>
+
+#include <memory>
+#include <vector>
+
+namespace kxtest {
+
+namespace {
+
+FARPROC Export(HMODULE module, const char* name)
+{
+    return module == nullptr ? nullptr : ::GetProcAddress(module, name);
+}
+
+struct LaunchLedger {
+    int launches = 0;
+    std::wstring lastTarget;
+    std::unique_ptr<ImportPatch> patch;
+};
+
+LaunchLedger g_launches;
+
+BOOL WINAPI CapturedShellExecuteEx(SHELLEXECUTEINFOW* request)
+{
+    ++g_launches.launches;
+    g_launches.lastTarget = request->lpFile != nullptr ? request->lpFile : L"(null)";
+    request->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+    if ((request->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
+        request->hProcess = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+ProductLibrary::ProductLibrary() : module_(::LoadLibraryW(ProductDllPath().c_str())) {}
+
+ProductLibrary::~ProductLibrary()
+{
+    if (module_ != nullptr) {
+        ::FreeLibrary(module_);
+    }
+}
+
+VerbEntry ProductLibrary::Verb(const char* name) const
+{
+    return reinterpret_cast<VerbEntry>(reinterpret_cast<void*>(Export(module_, name)));
+}
+
+CoInstallerEntry ProductLibrary::CoInstaller() const
+{
+    return reinterpret_cast<CoInstallerEntry>(reinterpret_cast<void*>(Export(module_, "CoDeviceInstall")));
+}
+
+void ProductLibrary::RunVerb(VerbEntry verb, const std::string& commandLine) const
+{
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    verb(nullptr, module_, line.data(), SW_SHOWNORMAL);
+}
+
+LaunchCapture::LaunchCapture(HMODULE library)
+{
+    g_launches = LaunchLedger();
+    g_launches.patch = std::make_unique<ImportPatch>(library, "SHELL32.dll", "ShellExecuteExW",
+                                                     reinterpret_cast<const void*>(&CapturedShellExecuteEx));
+}
+
+LaunchCapture::~LaunchCapture()
+{
+    g_launches.patch.reset();
+}
+
+bool LaunchCapture::Installed() const
+{
+    return g_launches.patch != nullptr && g_launches.patch->Installed();
+}
+
+int LaunchCapture::Launches() const
+{
+    return g_launches.launches;
+}
+
+std::wstring LaunchCapture::LastTarget() const
+{
+    return g_launches.lastTarget;
+}
+
+DialogAutopilot::DialogAutopilot()
+    : stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      thread_(::CreateThread(nullptr, 0, &DialogAutopilot::Run, this, 0, nullptr))
+{
+}
+
+DialogAutopilot::~DialogAutopilot()
+{
+    ::SetEvent(stop_);
+    if (thread_ != nullptr) {
+        ::WaitForSingleObject(thread_, 10000);
+        ::CloseHandle(thread_);
+    }
+    ::CloseHandle(stop_);
+}
+
+bool DialogAutopilot::WaitUntilIdle(DWORD timeoutMs) const
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (started_ != finished_) {
+        if (::GetTickCount64() >= deadline) {
+            return false;
+        }
+        ::Sleep(1);
+    }
+    return true;
+}
+
+DWORD WINAPI DialogAutopilot::Run(void* self)
+{
+    auto* pilot = static_cast<DialogAutopilot*>(self);
+    while (::WaitForSingleObject(pilot->stop_, 2) == WAIT_TIMEOUT) {
+        HWND dialog = ::FindWindowW(L"#32770", MountDialogTitle);
+        // Visible only once its rows are in.
+        if (dialog != nullptr && ::IsWindowVisible(dialog)) {
+            ::InterlockedIncrement(&pilot->started_);
+            pilot->Answer(dialog);
+            ::InterlockedIncrement(&pilot->finished_);
+        }
+    }
+    return 0;
+}
+
+// After Mount the dialog either goes (a mapping failed) or offers Close with Cancel hidden. A
+// dialog that the command's thread is destroying still answers IsWindow for a moment.
+bool WaitForPassEnd(HWND dialog, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (::GetTickCount64() < deadline) {
+        if (!::IsWindow(dialog)) {
+            return true;
+        }
+        HWND close = ::GetDlgItem(dialog, IDOK);
+        HWND cancel = ::GetDlgItem(dialog, IDCANCEL);
+        if (close != nullptr && ::IsWindowEnabled(close) && cancel != nullptr && !::IsWindowVisible(cancel)) {
+            return true;
+        }
+        ::Sleep(1);
+    }
+    return false;
+}
+
+bool WaitForWindowGone(HWND dialog, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (::IsWindow(dialog)) {
+        if (::GetTickCount64() >= deadline) {
+            return false;
+        }
+        ::Sleep(1);
+    }
+    return true;
+}
+
+void DialogAutopilot::Answer(HWND dialog)
+{
+    {
+        DialogDriver driver(dialog);
+        const int rows = static_cast<int>(driver.Rows().size());
+        for (int row = 0; row < rows; ++row) {
+            driver.Tick(row);
+        }
+        driver.Press(IDOK);
+        if (WaitForPassEnd(dialog, 2000) && ::IsWindow(dialog)) {
+            driver.Press(IDOK);
+        }
+    }
+    // A pass that could not finish leaves Mount disabled; the user would close the window.
+    if (!WaitForWindowGone(dialog, 2000)) {
+        ::InterlockedIncrement(&forcedCloses_);
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        WaitForWindowGone(dialog, 10000);
+    }
+}
+
+} // namespace kxtest
