@@ -47,9 +47,10 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     const HMODULE library = ::LoadLibraryW(argv[1]);
-    const auto entry = library == nullptr ? nullptr
-                                          : reinterpret_cast<CoInstallerEntry>(reinterpret_cast<void*>(
-                                                ::GetProcAddress(library, "CoDeviceInstall")));
+    const auto entry =
+        library == nullptr
+            ? nullptr
+            : reinterpret_cast<CoInstallerEntry>(reinterpret_cast<void*>(::GetProcAddress(library, "CoDeviceInstall")));
     if (entry == nullptr) {
         std::fwprintf(stderr, L"cannot load CoDeviceInstall from %ls: %lu\n", argv[1], ::GetLastError());
         return 3;

@@ -11,11 +11,11 @@ namespace {
 void WriteUtf8Line(const std::wstring& line)
 {
     const std::wstring text = line + L"\n";
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                            nullptr, 0, nullptr, nullptr);
+    const int bytes =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string encoded(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &encoded[0], bytes,
-                          nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &encoded[0], bytes, nullptr,
+                          nullptr);
     DWORD written = 0;
     ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), encoded.data(), static_cast<DWORD>(encoded.size()), &written,
                 nullptr);

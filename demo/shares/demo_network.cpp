@@ -26,8 +26,8 @@ void ConfigureHost(const std::wstring& host, const std::vector<std::wstring>& sh
 {
     RemoveHost(host);
     kx::unique_hkey key;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, HostKeyPath(host).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      key.put(), nullptr);
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, HostKeyPath(host).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                      nullptr);
     std::wstring block;
     for (const auto& share : shares) {
         block += share;

@@ -23,8 +23,7 @@ void WriteUtf8(DWORD stream, const std::wstring& text)
     const int bytes =
         ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
     DWORD written = 0;
     ::WriteFile(::GetStdHandle(stream), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
@@ -82,8 +81,8 @@ int MapShare(const std::wstring& host, const std::wstring& share)
     const std::wstring lettersBefore = kxdemo::LettersInUse();
     kx::unique_bstr nas(::SysAllocString(host.c_str()));
     kx::unique_bstr mountShare(::SysAllocString(share.c_str()));
-    const HRESULT result = kx::CUtilities::MountDevice(nas.get(), nullptr, nullptr, VARIANT_FALSE, nullptr,
-                                                       mountShare.get());
+    const HRESULT result =
+        kx::CUtilities::MountDevice(nas.get(), nullptr, nullptr, VARIANT_FALSE, nullptr, mountShare.get());
     const std::wstring remoteName = L"\\\\" + host + L"\\" + share;
     if (FAILED(result)) {
         wchar_t code[16] = {};

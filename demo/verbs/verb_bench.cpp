@@ -22,8 +22,7 @@ double MillisecondsPerRun(const std::wstring& commandLine, int runs)
         kxtest::RunProcess(commandLine, 60000);
     }
     ::QueryPerformanceCounter(&end);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) /
-           runs;
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) / runs;
 }
 
 } // namespace
@@ -34,10 +33,12 @@ int wmain(int argc, wchar_t** argv)
     kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://nas-bench:5000/rootDesc.xml");
     ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", L"NUL");
     const std::wstring entry = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandInstallConnect ";
-    MillisecondsPerRun(entry + device.Udn(), 2);  // warm the prefix's caches first
+    MillisecondsPerRun(entry + device.Udn(), 2); // warm the prefix's caches first
     const std::wstring emptyLibrary = argc > 2 ? kxtest::ToWindowsPath(argv[2]) : L"";
     const double empty =
-        emptyLibrary.empty() ? 0.0 : MillisecondsPerRun(L"rundll32.exe " + emptyLibrary + L",EmptyEntry " + device.Udn(), runs);
+        emptyLibrary.empty()
+            ? 0.0
+            : MillisecondsPerRun(L"rundll32.exe " + emptyLibrary + L",EmptyEntry " + device.Udn(), runs);
     const double baseline = MillisecondsPerRun(entry + L"no-identity", runs);
     const double verb = MillisecondsPerRun(entry + device.Udn(), runs);
     std::printf("runs per case: %d\n", runs);

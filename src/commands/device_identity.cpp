@@ -35,7 +35,7 @@ void ConvertOrThrow(const char* text, int bytes, wchar_t* buffer, int characters
 
 CountedString WidenAnsiText(const char* text)
 {
-    const int bytes = ::lstrlenA(text) + 1;  // the terminator is converted too
+    const int bytes = ::lstrlenA(text) + 1; // the terminator is converted too
     const int characters = ConvertedLengthOrThrow(text, bytes);
     if (characters < StackConversionLimit) {
         wchar_t buffer[StackConversionLimit];
@@ -97,8 +97,7 @@ bool LookUpDeviceHost(const CountedString& udn, CountedString& host)
         return false;
     }
     ComPtr<IUPnPDeviceDocumentAccess> documentAccess;
-    if (FAILED(device->QueryInterface(IID_IUPnPDeviceDocumentAccess, documentAccess.put_void())) ||
-        !documentAccess) {
+    if (FAILED(device->QueryInterface(IID_IUPnPDeviceDocumentAccess, documentAccess.put_void())) || !documentAccess) {
         return false;
     }
     unique_bstr url;

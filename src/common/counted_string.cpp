@@ -23,9 +23,8 @@ CountedStringHolder* NewHolder()
 char* MakeNarrowCopy(BSTR text)
 {
     const int wideLength = static_cast<int>(::SysStringLen(text));
-    const int bytes = wideLength == 0
-        ? 0
-        : ::WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
+    const int bytes =
+        wideLength == 0 ? 0 : ::WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
     if (wideLength != 0 && bytes == 0) {
         ThrowLastError();
     }
@@ -33,8 +32,8 @@ char* MakeNarrowCopy(BSTR text)
     if (!copy) {
         ThrowOutOfMemory();
     }
-    if (bytes != 0 &&
-        ::WideCharToMultiByte(CP_ACP, 0, text, wideLength, static_cast<char*>(copy.get()), bytes, nullptr, nullptr) == 0) {
+    if (bytes != 0 && ::WideCharToMultiByte(CP_ACP, 0, text, wideLength, static_cast<char*>(copy.get()), bytes, nullptr,
+                                            nullptr) == 0) {
         ThrowLastError();
     }
     return static_cast<char*>(copy.release());

@@ -7,8 +7,8 @@ namespace kx {
 constexpr std::size_t TraceBufferLength = 300;
 
 enum class TraceRoute {
-    FormatOnly,  // the line is formatted into the trace buffer and goes no further
-    ToSink,      // the line is formatted and then handed to the trace sink
+    FormatOnly, // the line is formatted into the trace buffer and goes no further
+    ToSink, // the line is formatted and then handed to the trace sink
 };
 
 // Formats one diagnostics line printf-style ("%s" takes a wide string, "%d" a 32-bit integer)

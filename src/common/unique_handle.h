@@ -63,7 +63,10 @@ struct null_handle_traits {
     static void close(pointer value) noexcept { CloseFunction(value); }
 };
 
-inline void FreeProcessHeapBlock(void* block) noexcept { ::HeapFree(::GetProcessHeap(), 0, block); }
+inline void FreeProcessHeapBlock(void* block) noexcept
+{
+    ::HeapFree(::GetProcessHeap(), 0, block);
+}
 
 using unique_hkey = unique_any<null_handle_traits<HKEY, &::RegCloseKey>>;
 using unique_bstr = unique_any<null_handle_traits<BSTR, &::SysFreeString>>;

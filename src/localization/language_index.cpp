@@ -34,8 +34,7 @@ struct LanguageName {
     LanguageIndex index;
 };
 constexpr LanguageName CountryFreeLanguages[] = {
-    {L"en", 0}, {L"fr", 1}, {L"de", 2}, {L"es", 3}, {L"it", 4},
-    {L"ja", 5}, {L"ko", 6}, {L"pt", 7}, {L"ru", 8},
+    {L"en", 0}, {L"fr", 1}, {L"de", 2}, {L"es", 3}, {L"it", 4}, {L"ja", 5}, {L"ko", 6}, {L"pt", 7}, {L"ru", 8},
 };
 
 // Chinese is written with traditional characters in these regions, simplified elsewhere.
@@ -70,8 +69,7 @@ LanguageIndex LanguageIndexFromNames(const wchar_t* languageName, const wchar_t*
     if (!SameName(languageName, L"zh")) {
         return English;
     }
-    return countryName != nullptr && UsesTraditionalChinese(countryName) ? TraditionalChinese
-                                                                         : SimplifiedChinese;
+    return countryName != nullptr && UsesTraditionalChinese(countryName) ? TraditionalChinese : SimplifiedChinese;
 }
 
 LanguageIndex GetLanguageIndex()

@@ -99,8 +99,8 @@ void ShowMountDialog(const ShareList& shares)
     ::InitCommonControlsEx(&controls);
     // Until its loop runs, the dialog is destroyed on every way out, a text that could not be
     // built included: a hidden dialog must not outlive the command.
-    unique_hwnd dialog(::CreateDialogParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_MOUNT_SHARES), nullptr,
-                                            MountDialogProc, 0));
+    unique_hwnd dialog(
+        ::CreateDialogParamW(ModuleInstance, MAKEINTRESOURCEW(IDD_MOUNT_SHARES), nullptr, MountDialogProc, 0));
     if (!dialog) {
         TraceLine(L"GetLastError: %d\r\n", static_cast<int>(::GetLastError()));
         return;

@@ -67,8 +67,8 @@ void MountRow(HWND list, int row)
         return;
     }
     const CountedString share = CountedString::Make(shareName);
-    const HRESULT result = CUtilities::MountDevice(MountHostName.Bstr(), nullptr, nullptr, VARIANT_FALSE, nullptr,
-                                                   share.Bstr());
+    const HRESULT result =
+        CUtilities::MountDevice(MountHostName.Bstr(), nullptr, nullptr, VARIANT_FALSE, nullptr, share.Bstr());
     if (result != S_OK) {
         SetRowStatus(list, row, MountFailedStatus());
         CloseOnError = 1;

@@ -33,8 +33,8 @@ void TraceParameters(BSTR bstrNas, BSTR bstrShare, BSTR bstrDriveLetter, VARIANT
 {
     TraceParameter(L"CUtilities::MountDevice -- bstrNas: %s\r\n", L"CUtilities::MountDevice -- bstrNas is NULL\r\n",
                    bstrNas);
-    TraceParameter(L"CUtilities::MountDevice -- bstrShare: %s\r\n",
-                   L"CUtilities::MountDevice -- bstrShare is NULL\r\n", bstrShare);
+    TraceParameter(L"CUtilities::MountDevice -- bstrShare: %s\r\n", L"CUtilities::MountDevice -- bstrShare is NULL\r\n",
+                   bstrShare);
     TraceParameter(L"CUtilities::MountDevice -- bstrDriveLetter: %s\r\n",
                    L"CUtilities::MountDevice -- bstrDriveLetter is NULL\r\n", bstrDriveLetter);
     TraceLineToSink(vbUpdateProfile == VARIANT_TRUE ? L"CUtilities::MountDevice -- vbUpdateProfile is TRUE\r\n"
@@ -80,14 +80,15 @@ HRESULT Connect(NETRESOURCEW& request, ConnectionBuffers& buffers) noexcept
 {
     DWORD accessNameLength = NameBufferLength;
     DWORD connectionResult = 0;
-    const DWORD result = ::WNetUseConnectionW(nullptr, &request, nullptr, nullptr, CONNECT_REDIRECT,
-                                              buffers.accessName, &accessNameLength, &connectionResult);
+    const DWORD result = ::WNetUseConnectionW(nullptr, &request, nullptr, nullptr, CONNECT_REDIRECT, buffers.accessName,
+                                              &accessNameLength, &connectionResult);
     // The provider fills the access name; whatever it did, the text ends inside the buffer.
     buffers.accessName[NameBufferLength - 1] = L'\0';
     if (result == NO_ERROR) {
         return S_OK;
     }
-    TraceLineToSink(L"CUtilities::MountDevice -- WNetUseConnection Failed! Error Num: %d\r\n", static_cast<int>(result));
+    TraceLineToSink(L"CUtilities::MountDevice -- WNetUseConnection Failed! Error Num: %d\r\n",
+                    static_cast<int>(result));
     return HRESULT_FROM_WIN32(result);
 }
 

@@ -73,7 +73,7 @@ int FailEachAllocationInTurn(HMODULE library, const FaultScenario& scenario)
         EXPECT_EQ(0, after.openEnumerations) << "allocation " << failing << " failed";
         scenario.checkFailedRun(failing);
         if (::testing::Test::HasFailure()) {
-            return failing;  // one broken allocation point is enough to look at
+            return failing; // one broken allocation point is enough to look at
         }
     }
     ADD_FAILURE() << "every run met the injected failure";
@@ -157,8 +157,7 @@ TEST_F(VerbsOutOfMemory, MountThroughTheDialogEndsSilentlyAtEveryAllocation)
     EXPECT_LT(0, mount.Pilot().Answered());
 }
 
-class CoInstallerOutOfMemory : public kxtest::CoInstallerCase {
-};
+class CoInstallerOutOfMemory : public kxtest::CoInstallerCase {};
 
 TEST_P(CoInstallerOutOfMemory, AnswersNoErrorAtEveryAllocation)
 {

@@ -9,12 +9,12 @@ namespace kxtest {
 // What this process holds at one moment, of the things a library call could fail to give back.
 struct ProcessResources {
     DWORD handles;
-    SIZE_T heapBytes;  // busy blocks of every heap of the process
+    SIZE_T heapBytes; // busy blocks of every heap of the process
     DWORD gdiObjects;
     DWORD userObjects;
-    DWORD windows;  // of this process, children included
-    LONG finderObjects;     // COM objects of the simulated UPnP finder not yet released
-    LONG openEnumerations;  // enumerations the stand-in mpr.dll has open
+    DWORD windows; // of this process, children included
+    LONG finderObjects; // COM objects of the simulated UPnP finder not yet released
+    LONG openEnumerations; // enumerations the stand-in mpr.dll has open
 };
 
 ProcessResources TakeResources();

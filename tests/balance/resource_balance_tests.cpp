@@ -41,8 +41,8 @@ void ExpectBalanced(HMODULE library, int runs, const std::function<void()>& call
     }
     const ProcessResources after = kxtest::TakeResources();
     std::printf("handles %lu -> %lu, heap bytes %zu -> %zu, GDI %lu -> %lu, USER %lu -> %lu, windows %lu -> %lu\n",
-                before.handles, after.handles, before.heapBytes, after.heapBytes, before.gdiObjects,
-                after.gdiObjects, before.userObjects, after.userObjects, before.windows, after.windows);
+                before.handles, after.handles, before.heapBytes, after.heapBytes, before.gdiObjects, after.gdiObjects,
+                before.userObjects, after.userObjects, before.windows, after.windows);
     ResourceTolerance tolerance;
     tolerance.heapBytes = heapMargin;
     EXPECT_EQ("", kxtest::ResourceGrowth(before, after, tolerance));
@@ -79,7 +79,8 @@ TEST_F(VerbBalance, InstallConnectGivesBackEverything)
     kxtest::SimulatedNas nas({L"Music"});
     const kxtest::VerbEntry connect = library_.Verb("ShellCommandInstallConnect");
     ASSERT_NE(nullptr, connect);
-    ExpectBalanced(library_.Module(), Runs, [&] { library_.RunVerb(connect, nas.CommandLine("ShellCommandInstallConnect")); });
+    ExpectBalanced(library_.Module(), Runs,
+                   [&] { library_.RunVerb(connect, nas.CommandLine("ShellCommandInstallConnect")); });
     EXPECT_EQ(WarmUpRuns + Runs, launches_.Launches());
     EXPECT_EQ(L"http://" + nas.HostName() + L"/Connect", launches_.LastTarget());
 }
@@ -114,8 +115,7 @@ TEST_F(VerbBalance, MountThroughTheDialogGivesBackEverything)
     EXPECT_EQ(0, mount.Pilot().ForcedCloses());
 }
 
-class CoInstallerBalance : public kxtest::CoInstallerCase {
-};
+class CoInstallerBalance : public kxtest::CoInstallerCase {};
 
 TEST_P(CoInstallerBalance, GivesBackEverything)
 {

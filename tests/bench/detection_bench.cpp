@@ -36,8 +36,8 @@ void PutName(ShareList& list, std::size_t position, const wchar_t* name)
 // For comparison: the same search with a fresh copy of each catalogue text per comparison.
 int CopyingDetection(const ShareList& list)
 {
-    const kx::LocalizedText* kinds[] = {&kx::ShareDocuments, &kx::SharePictures, &kx::ShareMusic,
-                                        &kx::ShareVideos, &kx::ShareRecordedTV};
+    const kx::LocalizedText* kinds[] = {&kx::ShareDocuments, &kx::SharePictures, &kx::ShareMusic, &kx::ShareVideos,
+                                        &kx::ShareRecordedTV};
     bool found[5] = {};
     UINT count = 0;
     int result = -1;
@@ -80,8 +80,8 @@ void Measure(const char* what, const ShareList& list, int calls)
         result = kx::GetServerLangIndex(&list[0].name, static_cast<int>(list.size()), found);
     }
     ::QueryPerformanceCounter(&end);
-    std::printf("%-44s result %2d  %9.1f us per call (copying each text: %9.1f us; %d calls)\n", what,
-                result, Seconds(start, end) * 1e6 / calls, Seconds(copyingStart, copyingEnd) * 1e6 / calls, calls);
+    std::printf("%-44s result %2d  %9.1f us per call (copying each text: %9.1f us; %d calls)\n", what, result,
+                Seconds(start, end) * 1e6 / calls, Seconds(copyingStart, copyingEnd) * 1e6 / calls, calls);
 }
 
 } // namespace

@@ -51,9 +51,10 @@ int wmain(int argc, wchar_t** argv)
 {
     const int runs = argc > 1 ? std::wcstol(argv[1], nullptr, 10) : 200;
     HMODULE library = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
-    auto entry = library == nullptr ? nullptr
-                                    : reinterpret_cast<CoInstallerEntry>(
-                                          reinterpret_cast<void*>(::GetProcAddress(library, "CoDeviceInstall")));
+    auto entry =
+        library == nullptr
+            ? nullptr
+            : reinterpret_cast<CoInstallerEntry>(reinterpret_cast<void*>(::GetProcAddress(library, "CoDeviceInstall")));
     kxtest::DeviceInfoSet devices;
     if (entry == nullptr || !devices.Valid()) {
         std::printf("the library or a device information set is missing\n");

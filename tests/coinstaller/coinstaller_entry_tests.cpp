@@ -210,8 +210,8 @@ EntryOutcome RunEntry(EntryFunction entry, DI_FUNCTION code)
 
 TEST_F(CoInstallerEntry, CoDeviceInstallAndTarnoDAgree)
 {
-    for (const DI_FUNCTION code : {DIF_REMOVE, DIF_NEWDEVICEWIZARD_FINISHINSTALL, DIF_INSTALLINTERFACES,
-                                   DIF_INSTALLDEVICE}) {
+    for (const DI_FUNCTION code :
+         {DIF_REMOVE, DIF_NEWDEVICEWIZARD_FINISHINSTALL, DIF_INSTALLINTERFACES, DIF_INSTALLDEVICE}) {
         const EntryOutcome coDeviceInstall = RunEntry(&CoDeviceInstall, code);
         const EntryOutcome tarnoD = RunEntry(&TarnoD, code);
         EXPECT_EQ(coDeviceInstall.result, tarnoD.result) << code;

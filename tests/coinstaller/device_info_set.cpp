@@ -12,9 +12,8 @@ const GUID TestDeviceClass = {0x6b1c0d2e, 0x41a7, 0x4c1f, {0x9e, 0x20, 0x5d, 0x7
 DeviceInfoSet::DeviceInfoSet() : set_(::SetupDiCreateDeviceInfoList(nullptr, nullptr))
 {
     element_.cbSize = sizeof(element_);
-    valid_ = set_ != INVALID_HANDLE_VALUE &&
-             ::SetupDiCreateDeviceInfoW(set_, L"KXTEST", &TestDeviceClass, nullptr, nullptr, DICD_GENERATE_ID,
-                                        &element_);
+    valid_ = set_ != INVALID_HANDLE_VALUE && ::SetupDiCreateDeviceInfoW(set_, L"KXTEST", &TestDeviceClass, nullptr,
+                                                                        nullptr, DICD_GENERATE_ID, &element_);
 }
 
 DeviceInfoSet::~DeviceInfoSet()

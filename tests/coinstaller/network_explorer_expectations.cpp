@@ -56,8 +56,7 @@ RegistrySnapshot ExpectedDeviceTypeTree(const VerbCaptions& captions)
 
 std::wstring DescribeNetworkExplorerKeys()
 {
-    return L"hardware id:\n" +
-           DescribeSnapshot(TakeRegistrySnapshot(HKEY_CLASSES_ROOT, ExpectedHardwareIdKeyPath)) +
+    return L"hardware id:\n" + DescribeSnapshot(TakeRegistrySnapshot(HKEY_CLASSES_ROOT, ExpectedHardwareIdKeyPath)) +
            L"device type:\n" + DescribeSnapshot(TakeRegistrySnapshot(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath));
 }
 

@@ -111,9 +111,9 @@ protected:
         if (library_ == nullptr) {
             library_ = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
         }
-        return library_ == nullptr ? nullptr
-                                   : reinterpret_cast<EntryFunctionOrNull>(
-                                         reinterpret_cast<void*>(::GetProcAddress(library_, name)));
+        return library_ == nullptr
+                   ? nullptr
+                   : reinterpret_cast<EntryFunctionOrNull>(reinterpret_cast<void*>(::GetProcAddress(library_, name)));
     }
 
 private:

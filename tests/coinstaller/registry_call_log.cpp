@@ -36,18 +36,18 @@ bool CreationFails(HKEY root, const std::wstring& path)
     return false;
 }
 
-LSTATUS WINAPI LoggedCreateKey(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR className, DWORD options,
-                               REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
+LSTATUS WINAPI LoggedCreateKey(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR className, DWORD options, REGSAM access,
+                               LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
 {
     ++g_log.calls;
     const std::wstring pathText = path != nullptr ? path : L"";
-    g_log.creations.push_back({root, pathText, reserved, className != nullptr, options, access, security != nullptr,
-                               disposition != nullptr});
+    g_log.creations.push_back(
+        {root, pathText, reserved, className != nullptr, options, access, security != nullptr, disposition != nullptr});
     if (CreationFails(root, pathText)) {
         return ERROR_ACCESS_DENIED;
     }
     return Real<decltype(&::RegCreateKeyExW)>("RegCreateKeyExW")(root, path, reserved, className, options, access,
-                                                                  security, key, disposition);
+                                                                 security, key, disposition);
 }
 
 LSTATUS WINAPI LoggedDeleteKey(HKEY root, LPCWSTR path)

@@ -60,7 +60,7 @@ LSTATUS WINAPI EnumKeyWithFault(HKEY key, DWORD index, LPWSTR name, LPDWORD name
         return g_faults.enumerationResult;
     }
     return RealAdvapiFunction<decltype(&::RegEnumKeyExW)>("RegEnumKeyExW")(key, index, name, nameLength, reserved,
-                                                                            className, classLength, lastWrite);
+                                                                           className, classLength, lastWrite);
 }
 
 class PatchedRegistry {
@@ -134,9 +134,9 @@ TEST(DeleteRegistryTree, AbsentKeyCountsAsGoneAndNothingChanges)
 TEST(DeleteRegistryTree, RemovesEveryLevelAndLeavesTheParentAndSiblings)
 {
     ScratchKey scratch;
-    kxtest::CreateKeys(HKEY_CURRENT_USER, scratch.Path(),
-                       {L"", L"tree", L"tree\\a", L"tree\\a\\b", L"tree\\a\\b\\c", L"tree\\d", L"tree\\e\\f",
-                        L"treeSibling"});
+    kxtest::CreateKeys(
+        HKEY_CURRENT_USER, scratch.Path(),
+        {L"", L"tree", L"tree\\a", L"tree\\a\\b", L"tree\\a\\b\\c", L"tree\\d", L"tree\\e\\f", L"treeSibling"});
     EXPECT_TRUE(kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str()));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree")));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"treeSibling")));

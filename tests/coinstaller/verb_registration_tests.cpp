@@ -20,10 +20,7 @@ protected:
     void SetUp() override { kxtest::DeleteNetworkExplorerKeys(); }
     void TearDown() override { kxtest::DeleteNetworkExplorerKeys(); }
 
-    static DWORD Install(DI_FUNCTION code)
-    {
-        return CoDeviceInstall(code, INVALID_HANDLE_VALUE, nullptr, nullptr);
-    }
+    static DWORD Install(DI_FUNCTION code) { return CoDeviceInstall(code, INVALID_HANDLE_VALUE, nullptr, nullptr); }
 };
 
 std::wstring Below(const wchar_t* base, const wchar_t* relative)
@@ -130,7 +127,7 @@ TEST_F(NetworkExplorerKeys, EveryKeyIsCreatedByItsFullPathForSettingValues)
 
 struct CreationFailure {
     const wchar_t* tree;
-    const wchar_t* failingKey;  // relative to the tree; "" is the device key
+    const wchar_t* failingKey; // relative to the tree; "" is the device key
     std::vector<std::wstring> missingKeys;
 };
 
@@ -139,16 +136,22 @@ TEST_F(NetworkExplorerKeys, AKeyThatCannotBeCreatedLeavesOutWhatDependsOnIt)
     const wchar_t* hardwareId = ExpectedHardwareIdKeyPath;
     const wchar_t* deviceType = ExpectedDeviceTypeKeyPath;
     const std::vector<CreationFailure> cases = {
-        {hardwareId, L"", {L"", L"DefaultIcon", L"shell", L"shell\\Open Media Player", L"shell\\Open Media Player\\command"}},
+        {hardwareId,
+         L"",
+         {L"", L"DefaultIcon", L"shell", L"shell\\Open Media Player", L"shell\\Open Media Player\\command"}},
         {hardwareId, L"DefaultIcon", {L"DefaultIcon"}},
         {hardwareId, L"shell", {L"shell", L"shell\\Open Media Player", L"shell\\Open Media Player\\command"}},
         {hardwareId, L"shell\\Open Media Player", {L"shell\\Open Media Player", L"shell\\Open Media Player\\command"}},
         {hardwareId, L"shell\\Open Media Player\\command", {L"shell\\Open Media Player\\command"}},
-        {deviceType, L"", {L"", L"DefaultIcon", L"shell", L"shell\\Open", L"shell\\Open\\command", L"shell\\Mount",
-                           L"shell\\Mount\\command", L"shell\\InstallConnect", L"shell\\InstallConnect\\command"}},
+        {deviceType,
+         L"",
+         {L"", L"DefaultIcon", L"shell", L"shell\\Open", L"shell\\Open\\command", L"shell\\Mount",
+          L"shell\\Mount\\command", L"shell\\InstallConnect", L"shell\\InstallConnect\\command"}},
         {deviceType, L"DefaultIcon", {L"DefaultIcon"}},
-        {deviceType, L"shell", {L"shell", L"shell\\Open", L"shell\\Open\\command", L"shell\\Mount",
-                                L"shell\\Mount\\command", L"shell\\InstallConnect", L"shell\\InstallConnect\\command"}},
+        {deviceType,
+         L"shell",
+         {L"shell", L"shell\\Open", L"shell\\Open\\command", L"shell\\Mount", L"shell\\Mount\\command",
+          L"shell\\InstallConnect", L"shell\\InstallConnect\\command"}},
         {deviceType, L"shell\\Open", {L"shell\\Open", L"shell\\Open\\command"}},
         {deviceType, L"shell\\Mount", {L"shell\\Mount", L"shell\\Mount\\command"}},
         {deviceType, L"shell\\InstallConnect", {L"shell\\InstallConnect", L"shell\\InstallConnect\\command"}},

@@ -62,7 +62,7 @@ protected:
     {
         host_ = std::make_unique<kxtest::SimulatedShareHost>(entries);
         device_ = std::make_unique<kxtest::SimulatedUpnpDevice>(kxtest::NewUdn(),
-                                                                 L"http://" + host_->Name() + L":5000/desc.xml");
+                                                                L"http://" + host_->Name() + L":5000/desc.xml");
         StartCommand("KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount " + kxtest::ToUtf8(device_->Udn()), owner);
     }
     void StartCommand(const std::string& commandLine, HWND owner = nullptr)
@@ -187,7 +187,8 @@ TEST_F(MountDialogUi, TwoSuccessfulMappingsKeepTheDialogOpen)
     const auto connects = ConnectCalls(network_);
     ASSERT_EQ(2u, connects.size());
     const std::string expectedStart = "WNetUseConnectionW owner=NULL resource={scope=0 type=1 display=0 usage=0 "
-                                      "local=\"\" remote=\"\\\\" + kxtest::ToUtf8(host_->Name()) + "\\Music\"";
+                                      "local=\"\" remote=\"\\\\" +
+                                      kxtest::ToUtf8(host_->Name()) + "\\Music\"";
     EXPECT_EQ(expectedStart, connects[0].substr(0, expectedStart.size()));
     EXPECT_NE(std::string::npos, connects[0].find("password=NULL user=NULL flags=0x80"));
     EXPECT_NE(std::string::npos, connects[1].find("\\Videos\""));
@@ -266,8 +267,8 @@ TEST_F(MountDialogUi, EscapeOrTheCloseBoxMapsNothing)
 
 TEST_F(MountDialogUi, ADeviceWithoutStandardSharesGetsAWarning)
 {
-    HWND owner = ::CreateWindowExW(0, L"STATIC", L"kx owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                   nullptr);
+    HWND owner =
+        ::CreateWindowExW(0, L"STATIC", L"kx owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     StartMount({L"Public", L"Backup"}, owner);
     HWND box = kxtest::WaitForMessageBox(10000);
     ASSERT_NE(nullptr, box);
@@ -286,7 +287,7 @@ TEST_F(MountDialogUi, FailuresBeforeTheDialogEndSilently)
     StartCommand("KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount no-identity");
     EXPECT_TRUE(CommandEnded(10000));
     TearDown();
-    StartCommand(kxtest::ToUtf8(kxtest::NewUdn()));  // a device the finder does not know
+    StartCommand(kxtest::ToUtf8(kxtest::NewUdn())); // a device the finder does not know
     EXPECT_TRUE(CommandEnded(10000));
     TearDown();
     kxtest::SimulatedUpnpDevice unreachable(kxtest::NewUdn(), L"http://kx-no-such-host/desc.xml");
@@ -314,8 +315,8 @@ TEST_F(MountDialogUi, ADialogThatCannotBeCreatedEndsTheCommand)
 
 TEST_F(MountDialogUi, AnOpenDialogElsewhereIsBroughtForwardInstead)
 {
-    HWND other = ::CreateWindowExW(0, L"STATIC", kxtest::MountDialogTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
-                                   nullptr, nullptr, nullptr, nullptr);
+    HWND other = ::CreateWindowExW(0, L"STATIC", kxtest::MountDialogTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr,
+                                   nullptr, nullptr, nullptr);
     StartMount({L"Music"});
     EXPECT_TRUE(CommandEnded(10000));
     EXPECT_EQ((std::vector<HWND>{other}), kxtest::MountDialogs());
@@ -359,8 +360,8 @@ TEST(MountThroughRundll32, ASecondCommandBringsTheFirstDialogForward)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION first = {};
     std::wstring firstLine = command;
-    ASSERT_TRUE(::CreateProcessW(nullptr, firstLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &first));
+    ASSERT_TRUE(
+        ::CreateProcessW(nullptr, firstLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &first));
     HWND dialog = kxtest::WaitForMountDialog(20000);
     ASSERT_NE(nullptr, dialog);
 

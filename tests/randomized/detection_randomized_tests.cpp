@@ -79,10 +79,10 @@ TEST(RandomShareNames, EveryNearMissTheGeneratorCanMakeIsAMissForTheComparison)
 TEST(RandomShareNames, TheComparisonTakesSomeOtherTextsForStandardNames)
 {
     const std::vector<std::pair<std::wstring, int>> lookalikes = {
-        {L"Vide\u0301os", 1},     // a combining accent: the French videos share
-        {L"Im\u3005agini", 4},    // an iteration mark repeats the letter before it
-        {L"Mu\u00ADsic", 0},      // a soft hyphen is ignored
-        {L"Mu\u200Dsic", 0},      // so is a zero-width joiner
+        {L"Vide\u0301os", 1}, // a combining accent: the French videos share
+        {L"Im\u3005agini", 4}, // an iteration mark repeats the letter before it
+        {L"Mu\u00ADsic", 0}, // a soft hyphen is ignored
+        {L"Mu\u200Dsic", 0}, // so is a zero-width joiner
     };
     for (const auto& [name, language] : lookalikes) {
         kx::ShareNameSlot slot = {};
@@ -144,17 +144,18 @@ ProviderEntry RandomProviderEntry(RandomCases& random, const std::wstring& host,
     const std::wstring unc = L"\\\\" + host + L"\\";
     const std::size_t choice = random.Between(0, 99);
     if (choice < 84) {
-        std::wstring name = kxtest::RandomShareName(random, random.Percent(97) ? kxtest::StoredNameLength : 300,
-                                                    standardPercent);
+        std::wstring name =
+            kxtest::RandomShareName(random, random.Percent(97) ? kxtest::StoredNameLength : 300, standardPercent);
         if (name[0] == L'|') {
-            name.insert(0, 1, L'x');  // a leading bar would make the line a raw entry
+            name.insert(0, 1, L'x'); // a leading bar would make the line a raw entry
         }
         return ShareEntry(name, unc + name);
     }
     if (choice < 89) {
         // A share whose remote name has more separators, or none at all.
-        const std::wstring remote = random.Percent(50) ? unc + L"a\\" + kxtest::RandomShareName(random, 40, standardPercent)
-                                                       : kxtest::RandomShareName(random, 40, standardPercent);
+        const std::wstring remote = random.Percent(50)
+                                        ? unc + L"a\\" + kxtest::RandomShareName(random, 40, standardPercent)
+                                        : kxtest::RandomShareName(random, 40, standardPercent);
         return ShareEntry(L"|3|" + remote, remote);
     }
     if (choice < 94) {
@@ -163,9 +164,9 @@ ProviderEntry RandomProviderEntry(RandomCases& random, const std::wstring& host,
         return Skipped(L"|" + random.Pick(displayTypes) + L"|" + unc + L"Music");
     }
     if (choice < 97) {
-        return Skipped(L"|3");  // a share without a remote name
+        return Skipped(L"|3"); // a share without a remote name
     }
-    return Skipped(L"Music\\");  // \\host\Music\ names no share after its last separator
+    return Skipped(L"Music\\"); // \\host\Music\ names no share after its last separator
 }
 
 // The names that enumeration must store, with the capacity of the mount command's list.

@@ -65,11 +65,11 @@ std::vector<wchar_t> MakeSignificantCharacters()
                                                L"\u00C9\u00D6\u00DC")) {
         characters.push_back(accented);
     }
-    AddRange(characters, 0x0410, 0x044F);  // Cyrillic capitals and small letters
-    AddRange(characters, 0x3041, 0x3093);  // hiragana, without the iteration marks
-    AddRange(characters, 0x30A1, 0x30F6);  // katakana, without the prolonged sound mark
-    AddRange(characters, 0xAC00, 0xD7A3, 97);  // Hangul syllables, a sample
-    AddRange(characters, 0x4E00, 0x9FA5, 89);  // CJK unified ideographs, a sample
+    AddRange(characters, 0x0410, 0x044F); // Cyrillic capitals and small letters
+    AddRange(characters, 0x3041, 0x3093); // hiragana, without the iteration marks
+    AddRange(characters, 0x30A1, 0x30F6); // katakana, without the prolonged sound mark
+    AddRange(characters, 0xAC00, 0xD7A3, 97); // Hangul syllables, a sample
+    AddRange(characters, 0x4E00, 0x9FA5, 89); // CJK unified ideographs, a sample
     return characters;
 }
 

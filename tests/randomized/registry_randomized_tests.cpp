@@ -21,15 +21,15 @@
 
 namespace {
 
-using kxtest::RandomCases;
-using kxtest::RegistrySnapshot;
-using kxtest::RegistryValue;
-using kxtest::Node;
-using kxtest::PathBufferLength;
 using kxtest::DescribeDifference;
 using kxtest::Flattened;
+using kxtest::Node;
 using kxtest::OrderFault;
+using kxtest::PathBufferLength;
+using kxtest::RandomCases;
 using kxtest::ReadKey;
+using kxtest::RegistrySnapshot;
+using kxtest::RegistryValue;
 using kxtest::RemoveAsModelled;
 using kxtest::SameKeyName;
 using kxtest::SameSnapshot;
@@ -41,8 +41,8 @@ constexpr int CaseCount = 400;
 void CreateNode(HKEY parent, const Node& node)
 {
     kx::unique_hkey key;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(parent, node.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                               key.put(), nullptr))
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(parent, node.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr))
         << kxtest::DescribeText(node.name);
     for (const auto& [name, value] : node.values) {
         ::RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, value.type, value.data.data(),
@@ -61,7 +61,7 @@ void DeleteKeyTree(HKEY root, const std::wstring& path)
 
 // ---- Random trees ----
 
-const std::vector<std::wstring> TabledNames = {L"DefaultIcon", L"shell", L"Open", L"Mount", L"InstallConnect",
+const std::vector<std::wstring> TabledNames = {L"DefaultIcon",       L"shell",  L"Open", L"Mount", L"InstallConnect",
                                                L"Open Media Player", L"command"};
 
 std::wstring RandomText(RandomCases& random, std::size_t length)
@@ -93,8 +93,9 @@ std::wstring RandomKeyName(RandomCases& random)
         return random.Pick(TabledNames);
     }
     const std::size_t choice = random.Between(0, 99);
-    return RandomKeyText(random, choice < 90 ? random.Between(1, 12) : choice < 97 ? random.Between(13, 100)
-                                                                                   : random.Between(101, 255));
+    return RandomKeyText(random, choice < 90   ? random.Between(1, 12)
+                                 : choice < 97 ? random.Between(13, 100)
+                                               : random.Between(101, 255));
 }
 
 RegistryValue RandomValue(RandomCases& random)
@@ -121,8 +122,9 @@ Node RandomNode(RandomCases& random, std::wstring name, int depth)
 {
     Node node{std::move(name), {}, {}};
     for (std::size_t count = random.Between(0, 2); count > 0; --count) {
-        const std::wstring valueName = random.Percent(30) ? L"" : random.Percent(20) ? L"MUIVerb"
-                                                                                     : RandomText(random, 6);
+        const std::wstring valueName = random.Percent(30)   ? L""
+                                       : random.Percent(20) ? L"MUIVerb"
+                                                            : RandomText(random, 6);
         node.values[valueName] = RandomValue(random);
     }
     const std::size_t width = depth >= 5 ? 0 : random.Between(0, depth == 0 ? 4 : 2);
@@ -138,8 +140,8 @@ Node BoundaryChain(RandomCases& random, std::size_t basePathLength)
 {
     constexpr std::size_t LongestName = 255;
     const std::size_t target = random.Between(PathBufferLength - 5, PathBufferLength + 1);
-    const std::size_t first = std::max<std::size_t>(random.Between(200, LongestName),
-                                                    target - basePathLength - 2 - LongestName);
+    const std::size_t first =
+        std::max<std::size_t>(random.Between(200, LongestName), target - basePathLength - 2 - LongestName);
     const std::size_t second = target - basePathLength - 2 - first;
     Node leaf = RandomNode(random, RandomKeyText(random, second), 4);
     if (random.Percent(70)) {
@@ -157,7 +159,7 @@ void PlantForeignTree(RandomCases& random, DeviceKey& key)
 {
     DeleteKeyTree(HKEY_CLASSES_ROOT, key.path);
     if (random.Percent(15)) {
-        return;  // the key is not there at all
+        return; // the key is not there at all
     }
     Node top = RandomNode(random, L"", random.Percent(50) ? 0 : 3);
     if (random.Percent(8)) {
@@ -229,10 +231,10 @@ public:
 
 private:
     std::wstring otherRoot_;
-    const std::vector<std::wstring> siblingNames_ = {
-        L"VEN_011A&DEV_0080&REV_0", L"VEN_011A&DEV_0080&REV_01x", L"VEN_011A&DEV_0080&REV_01 ",
-        L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ7",
-        L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71.old"};
+    const std::vector<std::wstring> siblingNames_ = {L"VEN_011A&DEV_0080&REV_0", L"VEN_011A&DEV_0080&REV_01x",
+                                                     L"VEN_011A&DEV_0080&REV_01 ",
+                                                     L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ7",
+                                                     L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71.old"};
 };
 
 std::vector<std::wstring> ClassesRootNames()
@@ -253,9 +255,8 @@ void ExpectKeyAsModelled(const DeviceKey& key, const char* stage)
 {
     const RegistrySnapshot expected = Flattened(key.model);
     const RegistrySnapshot actual = kxtest::TakeRegistrySnapshot(HKEY_CLASSES_ROOT, key.path);
-    ASSERT_TRUE(SameSnapshot(expected, actual))
-        << stage << ", " << kxtest::DescribeText(key.path) << "\n"
-        << DescribeDifference(expected, actual);
+    ASSERT_TRUE(SameSnapshot(expected, actual)) << stage << ", " << kxtest::DescribeText(key.path) << "\n"
+                                                << DescribeDifference(expected, actual);
 }
 
 TEST(RandomForeignSubtrees, InstallationAndRemovalLeaveWhatTheModelSays)

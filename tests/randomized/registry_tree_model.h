@@ -17,7 +17,7 @@ constexpr std::size_t PathBufferLength = 520;
 struct Node {
     std::wstring name;
     std::map<std::wstring, RegistryValue> values;
-    std::vector<Node> children;  // in the order the registry enumerates them
+    std::vector<Node> children; // in the order the registry enumerates them
 };
 
 // Deletion of a key at a path of pathLength characters below the root, as the co-installer's

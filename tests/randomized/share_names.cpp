@@ -17,8 +17,8 @@ StandardNameTable MakeStandardShareNames()
          "圖片"},
         {"Music", "Musique", "Musik", "Música", "Musica", "ミュージック", "음악", "Música", "Музыка", "Z音乐", "音樂"},
         {"Videos", "Vidéos", "Videos", "Vídeos", "Video", "ビデオ", "비디오", "Videos", "Видео", "视频", "視訊"},
-        {"Recorded TV", "TV enregistrée", "TV-Aufzeichnung", "TV grabada", "Registrazioni TV", "録画一覧",
-         "녹화된 TV", "TV Gravada", "Записанные телепередачи", "录制的电视", "錄製的節目"},
+        {"Recorded TV", "TV enregistrée", "TV-Aufzeichnung", "TV grabada", "Registrazioni TV", "録画一覧", "녹화된 TV",
+         "TV Gravada", "Записанные телепередачи", "录制的电视", "錄製的節目"},
     };
     StandardNameTable table;
     for (int kind = 0; kind < ShareKindCount; ++kind) {
@@ -33,7 +33,8 @@ StandardNameTable MakeStandardShareNames()
 wchar_t OtherCase(wchar_t character)
 {
     const auto mapped = [character](LPWSTR(WINAPI * map)(LPWSTR)) {
-        return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(map(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(character)))));
+        return static_cast<wchar_t>(
+            reinterpret_cast<ULONG_PTR>(map(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(character)))));
     };
     const wchar_t upper = mapped(&::CharUpperW);
     return upper != character ? upper : mapped(&::CharLowerW);
@@ -111,8 +112,8 @@ ModelDetection ExpectedDetection(const std::vector<std::wstring>& names, unsigne
 
 std::wstring RandomShareName(RandomCases& random, std::size_t maxLength, unsigned standardPercent)
 {
-    const auto& standard = StandardShareNames()[random.Between(0, ShareKindCount - 1)][random.Between(
-        0, ShareLanguageCount - 1)];
+    const auto& standard =
+        StandardShareNames()[random.Between(0, ShareKindCount - 1)][random.Between(0, ShareLanguageCount - 1)];
     std::wstring name;
     if (random.Percent(standardPercent)) {
         name = standard;

@@ -19,8 +19,8 @@ constexpr int CaseCount = 3000;
 constexpr std::size_t LongestLine = 70000;
 
 // Pieces that look like the prefix without being it, and the prefix itself.
-const std::vector<std::string> PrefixLookalikes = {"uuid:", "uuid:", "UUID:", "uuid", "uuid;", "uuiduuid:", "uu:id:",
-                                                   "Uuid:", "uuid :", "uuid:uuid:"};
+const std::vector<std::string> PrefixLookalikes = {"uuid:",     "uuid:",  "UUID:", "uuid",   "uuid;",
+                                                   "uuiduuid:", "uu:id:", "Uuid:", "uuid :", "uuid:uuid:"};
 
 struct ModelUdn {
     bool found = false;

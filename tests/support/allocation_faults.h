@@ -18,8 +18,7 @@ public:
     // operator new and exception objects come through the C runtime's malloc family.
     enum class Sources { WindowsApi, WindowsApiAndCRuntime };
 
-    explicit AllocationFaults(HMODULE module, int failingAllocation = NeverFail,
-                              Sources sources = Sources::WindowsApi);
+    explicit AllocationFaults(HMODULE module, int failingAllocation = NeverFail, Sources sources = Sources::WindowsApi);
     ~AllocationFaults();
     AllocationFaults(const AllocationFaults&) = delete;
     AllocationFaults& operator=(const AllocationFaults&) = delete;

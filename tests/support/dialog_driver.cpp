@@ -46,8 +46,7 @@ DialogDriver::~DialogDriver()
     ::CloseHandle(process_);
 }
 
-LRESULT DialogDriver::SendWithRemoteItem(UINT message, WPARAM wParam, void* item, size_t itemSize,
-                                         bool readBack) const
+LRESULT DialogDriver::SendWithRemoteItem(UINT message, WPARAM wParam, void* item, size_t itemSize, bool readBack) const
 {
     ::WriteProcessMemory(process_, remote_, item, itemSize, nullptr);
     const LRESULT result = ::SendMessageW(list_, message, wParam, reinterpret_cast<LPARAM>(remote_));
@@ -87,8 +86,8 @@ std::vector<DialogRow> DialogDriver::Rows() const
     std::vector<DialogRow> rows;
     const int count = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
-        const UINT state = static_cast<UINT>(::SendMessageW(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row),
-                                                            LVIS_STATEIMAGEMASK));
+        const UINT state =
+            static_cast<UINT>(::SendMessageW(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
         rows.push_back({ItemText(row, 0), ItemText(row, 1), (state >> 12) == 2});
     }
     return rows;

@@ -20,13 +20,12 @@ void SetText(HKEY key, const wchar_t* name, const std::wstring& text)
 
 } // namespace
 
-SimulatedUpnpDevice::SimulatedUpnpDevice(std::wstring udn, const std::wstring& descriptionUrl,
-                                         const wchar_t* behaviour)
+SimulatedUpnpDevice::SimulatedUpnpDevice(std::wstring udn, const std::wstring& descriptionUrl, const wchar_t* behaviour)
     : udn_(std::move(udn))
 {
     kx::unique_hkey key;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, DeviceKeyPath(udn_).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      key.put(), nullptr);
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, DeviceKeyPath(udn_).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                      nullptr);
     SetText(key.get(), kxsim::UpnpDescriptionUrlValue, descriptionUrl);
     SetText(key.get(), kxsim::UpnpBehaviourValue, behaviour);
 }

@@ -134,8 +134,8 @@ struct CopyCase {
 TEST(BoundedText, CopyCutsToCapacityAndAlwaysTerminates)
 {
     const CopyCase cases[] = {
-        {L"abc", 8, L"abc", true},   {L"abcdefg", 8, L"abcdefg", true}, {L"abcdefgh", 8, L"abcdefg", false},
-        {L"abc", 1, L"", false},     {nullptr, 8, L"", true},           {L"", 8, L"", true},
+        {L"abc", 8, L"abc", true}, {L"abcdefg", 8, L"abcdefg", true}, {L"abcdefgh", 8, L"abcdefg", false},
+        {L"abc", 1, L"", false},   {nullptr, 8, L"", true},           {L"", 8, L"", true},
     };
     for (const auto& test : cases) {
         wchar_t buffer[10];

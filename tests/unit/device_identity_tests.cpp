@@ -16,7 +16,7 @@ namespace {
 
 struct UdnCase {
     const char* commandLine;
-    const wchar_t* expectedUdn;  // nullptr: no UDN
+    const wchar_t* expectedUdn; // nullptr: no UDN
 };
 
 TEST(ExtractDeviceUdn, TakesTheTextFromTheFirstPrefixToTheEndOfTheLine)

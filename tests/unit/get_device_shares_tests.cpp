@@ -44,8 +44,8 @@ public:
     }
     bool ZeroFrom(UINT first) const
     {
-        return std::all_of(characters_.begin() + first * kx::ShareNameLength,
-                           characters_.end() - kx::ShareNameLength, [](wchar_t c) { return c == L'\0'; });
+        return std::all_of(characters_.begin() + first * kx::ShareNameLength, characters_.end() - kx::ShareNameLength,
+                           [](wchar_t c) { return c == L'\0'; });
     }
     bool GuardIntact() const
     {
@@ -106,9 +106,9 @@ TEST_F(GetDeviceShares, HostWithoutSharesLeavesTheListEmpty)
                                          L"CUtilities::GetDeviceShares -- deviceName: " + host.Unc() + L"\r\n",
                                          L"Exiting CUtilities::GetDeviceShares...\r\n"}),
               kxtest::TraceRecorder::SinkTexts());
-    EXPECT_EQ((std::vector<std::string>{OpenCall(host.Unc(), 0), BatchCallPrefix + std::string("259"),
-                                        "WNetCloseEnum -> 0"}),
-              network.Calls());
+    EXPECT_EQ(
+        (std::vector<std::string>{OpenCall(host.Unc(), 0), BatchCallPrefix + std::string("259"), "WNetCloseEnum -> 0"}),
+        network.Calls());
 }
 
 TEST_F(GetDeviceShares, StoresTheNameAfterTheLastBackslashWithItsPunctuation)

@@ -75,8 +75,8 @@ TEST(LanguageIndexFromNames, MissingNamesAreAnsweredWithoutFault)
 // The platform as the code under test sees it, with a chosen UI language and locale answers.
 struct FakeLocale {
     LANGID uiLanguage = 0;
-    const wchar_t* country = nullptr;   // null: the query fails
-    const wchar_t* language = nullptr;  // null: the query fails
+    const wchar_t* country = nullptr; // null: the query fails
+    const wchar_t* language = nullptr; // null: the query fails
     std::vector<LCTYPE> queries;
     std::vector<LCID> locales;
     std::vector<int> capacities;
@@ -95,9 +95,9 @@ int WINAPI FakeGetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR buffer, int capac
     g_fake->queries.push_back(type);
     g_fake->locales.push_back(locale);
     g_fake->capacities.push_back(capacity);
-    const wchar_t* answer = type == LOCALE_SISO3166CTRYNAME ? g_fake->country
-                          : type == LOCALE_SISO639LANGNAME  ? g_fake->language
-                                                            : nullptr;
+    const wchar_t* answer = type == LOCALE_SISO3166CTRYNAME  ? g_fake->country
+                            : type == LOCALE_SISO639LANGNAME ? g_fake->language
+                                                             : nullptr;
     if (answer == nullptr) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -196,7 +196,8 @@ TEST(SystemUiLanguage, GivesTheExpectedIndex)
     if (expected.empty()) {
         GTEST_SKIP() << "KX_EXPECTED_LANGUAGE_INDEX is not set";
     }
-    EXPECT_EQ(std::stoi(expected), kx::GetLanguageIndex()) << "LC_ALL=" << kxtest::ToUtf8(kxtest::EnvironmentText(L"LC_ALL"));
+    EXPECT_EQ(std::stoi(expected), kx::GetLanguageIndex())
+        << "LC_ALL=" << kxtest::ToUtf8(kxtest::EnvironmentText(L"LC_ALL"));
 }
 
 using UiAccessor = kx::CountedString (*)();

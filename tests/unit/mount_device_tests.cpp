@@ -32,7 +32,10 @@ protected:
     }
 
     // The mount dialog's way of calling: everything but host and share absent.
-    HRESULT MountPlain(BSTR nas, BSTR share) { return CUtilities::MountDevice(nas, nullptr, nullptr, 0, nullptr, share); }
+    HRESULT MountPlain(BSTR nas, BSTR share)
+    {
+        return CUtilities::MountDevice(nas, nullptr, nullptr, 0, nullptr, share);
+    }
 
     std::string ConnectCall(const std::wstring& remoteName, const std::string& outcome) const
     {
@@ -102,7 +105,8 @@ TEST_F(MountDevice, ANullOrEmptyHostIsRefusedAfterTracingEveryParameter)
         EXPECT_EQ(reinterpret_cast<BSTR>(0x1234), accessName);
         const auto traced = kxtest::TraceRecorder::SinkTexts();
         ASSERT_EQ(8u, traced.size());
-        EXPECT_EQ(empty ? L"CUtilities::MountDevice -- bstrNas: \r\n" : L"CUtilities::MountDevice -- bstrNas is NULL\r\n",
+        EXPECT_EQ(empty ? L"CUtilities::MountDevice -- bstrNas: \r\n"
+                        : L"CUtilities::MountDevice -- bstrNas is NULL\r\n",
                   traced[1]);
         EXPECT_EQ(L"CUtilities::MountDevice -- bstrNas must NOT be NULL or empty...returning error.\r\n", traced[7]);
     }

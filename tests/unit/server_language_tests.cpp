@@ -71,9 +71,13 @@ struct OrderingCase {
 const OrderingCase Orderings[] = {
     {"kinds are taken in list order", {L"Music", L"Public", L"Documents"}, 0, {0, 2}},
     {"a German device ending in the English-German Videos",
-     {L"Dokumente", L"Musik", L"Bilder", L"TV-Aufzeichnung", L"Videos"}, 0, {0, 1, 2, 3, 4}},
+     {L"Dokumente", L"Musik", L"Bilder", L"TV-Aufzeichnung", L"Videos"},
+     0,
+     {0, 1, 2, 3, 4}},
     {"the last match decides the language",
-     {L"Videos", L"Dokumente", L"Musik", L"Bilder", L"TV-Aufzeichnung"}, 2, {0, 1, 2, 3, 4}},
+     {L"Videos", L"Dokumente", L"Musik", L"Bilder", L"TV-Aufzeichnung"},
+     2,
+     {0, 1, 2, 3, 4}},
     {"only the first share of a kind counts", {L"Music", L"Musique"}, 0, {0}},
     {"a later share of a found kind does not change the language", {L"Musique", L"Music", L"Public"}, 1, {0}},
     {"lowest language of a shared text wins: Documents", {L"Documents"}, 0, {0}},
@@ -82,8 +86,11 @@ const OrderingCase Orderings[] = {
     {"Italian documents share", {L"IT-IT"}, 4, {0}},
     {"Simplified Chinese music share", {L"Z\u97F3\u4E50"}, 9, {0}},
     {"Traditional Chinese recorded TV", {L"Public", L"\u9304\u88FD\u7684\u7BC0\u76EE"}, 10, {1}},
-    {"Russian recorded TV", {L"\u0417\u0430\u043F\u0438\u0441\u0430\u043D\u043D\u044B\u0435 "
-                             L"\u0442\u0435\u043B\u0435\u043F\u0435\u0440\u0435\u0434\u0430\u0447\u0438"}, 8, {0}},
+    {"Russian recorded TV",
+     {L"\u0417\u0430\u043F\u0438\u0441\u0430\u043D\u043D\u044B\u0435 "
+      L"\u0442\u0435\u043B\u0435\u043F\u0435\u0440\u0435\u0434\u0430\u0447\u0438"},
+     8,
+     {0}},
 };
 
 TEST(ServerLanguage, OrderOfNamesDecidesPositionsAndLanguage)
@@ -160,8 +167,8 @@ TEST(ServerLanguage, StopsAtTheFifthKindFound)
 
 TEST(ServerLanguage, AllFiveKindsInEveryLanguage)
 {
-    const kx::LocalizedText* kinds[] = {&kx::ShareRecordedTV, &kx::ShareVideos, &kx::ShareMusic,
-                                        &kx::SharePictures, &kx::ShareDocuments};
+    const kx::LocalizedText* kinds[] = {&kx::ShareRecordedTV, &kx::ShareVideos, &kx::ShareMusic, &kx::SharePictures,
+                                        &kx::ShareDocuments};
     for (kx::LanguageIndex language = 0; language < kx::LanguageCount; ++language) {
         std::vector<std::wstring> names{L"Public"};
         for (const kx::LocalizedText* kind : kinds) {

@@ -65,8 +65,8 @@ protected:
     static void Run(decltype(&ShellCommandOpen) command, const std::string& commandLine, int show = SW_SHOWNORMAL)
     {
         std::string mutableLine = commandLine;
-        command(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234)), reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(77)),
-                mutableLine.data(), show);
+        command(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234)),
+                reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(77)), mutableLine.data(), show);
     }
     static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 

@@ -19,8 +19,8 @@ std::wstring LogResource(const NETRESOURCEW* resource)
     }
     return L"{scope=" + std::to_wstring(resource->dwScope) + L" type=" + std::to_wstring(resource->dwType) +
            L" display=" + std::to_wstring(resource->dwDisplayType) + L" usage=" + std::to_wstring(resource->dwUsage) +
-           L" local=" + LogText(resource->lpLocalName) + L" remote=" + LogText(resource->lpRemoteName) +
-           L" comment=" + LogText(resource->lpComment) + L" provider=" + LogText(resource->lpProvider) + L"}";
+           L" local=" + LogText(resource->lpLocalName) + L" remote=" + LogText(resource->lpRemoteName) + L" comment=" +
+           LogText(resource->lpComment) + L" provider=" + LogText(resource->lpProvider) + L"}";
 }
 
 std::wstring LogHex(DWORD value)
@@ -38,8 +38,8 @@ void AppendCallLog(const std::wstring& line)
         return;
     }
     const std::wstring text = line + L"\n";
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                            nullptr, nullptr);
+    const int bytes =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::vector<char> utf8(static_cast<std::size_t>(bytes));
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
                           nullptr);

@@ -128,11 +128,11 @@ extern "C" DWORD WINAPI SimWNetUseConnectionW(HWND owner, NETRESOURCEW* resource
                                               const wchar_t* user, DWORD flags, wchar_t* accessName,
                                               DWORD* accessNameLength, DWORD* connectionResult)
 {
-    const std::wstring asked =
-        L"WNetUseConnectionW owner=" + std::wstring(owner == nullptr ? L"NULL" : L"window") + L" resource=" +
-        kxsim::LogResource(resource) + L" password=" + kxsim::LogText(password) + L" user=" + kxsim::LogText(user) +
-        L" flags=" + kxsim::LogHex(flags) + L" access=" + (accessName == nullptr ? L"NULL" : L"buffer") + L" size=" +
-        (accessNameLength == nullptr ? L"NULL" : std::to_wstring(*accessNameLength));
+    const std::wstring asked = L"WNetUseConnectionW owner=" + std::wstring(owner == nullptr ? L"NULL" : L"window") +
+                               L" resource=" + kxsim::LogResource(resource) + L" password=" + kxsim::LogText(password) +
+                               L" user=" + kxsim::LogText(user) + L" flags=" + kxsim::LogHex(flags) + L" access=" +
+                               (accessName == nullptr ? L"NULL" : L"buffer") + L" size=" +
+                               (accessNameLength == nullptr ? L"NULL" : std::to_wstring(*accessNameLength));
     const DWORD result = Connect({resource, flags, accessName, accessNameLength}, connectionResult);
     std::wstring answered;
     if (result == NO_ERROR && accessName != nullptr) {

@@ -105,8 +105,8 @@ public:
         record->dwScope = RESOURCE_GLOBALNET;
         record->dwType = RESOURCETYPE_DISK;
         record->dwDisplayType = entry.displayType;
-        record->dwUsage = entry.displayType == RESOURCEDISPLAYTYPE_SHARE ? RESOURCEUSAGE_CONNECTABLE
-                                                                          : RESOURCEUSAGE_CONTAINER;
+        record->dwUsage =
+            entry.displayType == RESOURCEDISPLAYTYPE_SHARE ? RESOURCEUSAGE_CONNECTABLE : RESOURCEUSAGE_CONTAINER;
         record->lpRemoteName = entry.remoteNameIsNull ? nullptr : Place(entry.remoteName.c_str());
         record->lpComment = Place(L"");
         record->lpProvider = Place(kxsim::ProviderName);
@@ -162,21 +162,20 @@ Enumeration* FindOpen(HANDLE handle)
 
 } // namespace
 
-extern "C" DWORD WINAPI SimWNetOpenEnumW(DWORD scope, DWORD type, DWORD usage, NETRESOURCEW* container,
-                                         HANDLE* handle)
+extern "C" DWORD WINAPI SimWNetOpenEnumW(DWORD scope, DWORD type, DWORD usage, NETRESOURCEW* container, HANDLE* handle)
 {
     const DWORD result = OpenEnumeration(scope, container, handle);
     kxsim::AppendCallLog(L"WNetOpenEnumW scope=" + std::to_wstring(scope) + L" type=" + std::to_wstring(type) +
-                         L" usage=" + std::to_wstring(usage) + L" resource=" + kxsim::LogResource(container) +
-                         L" -> " + std::to_wstring(result));
+                         L" usage=" + std::to_wstring(usage) + L" resource=" + kxsim::LogResource(container) + L" -> " +
+                         std::to_wstring(result));
     ::SetLastError(result);
     return result;
 }
 
 extern "C" DWORD WINAPI SimWNetEnumResourceW(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferBytes)
 {
-    const std::wstring asked = L"WNetEnumResourceW count=" + (count ? kxsim::LogHex(*count) : L"NULL") +
-                               L" size=" + (bufferBytes ? std::to_wstring(*bufferBytes) : L"NULL");
+    const std::wstring asked = L"WNetEnumResourceW count=" + (count ? kxsim::LogHex(*count) : L"NULL") + L" size=" +
+                               (bufferBytes ? std::to_wstring(*bufferBytes) : L"NULL");
     Enumeration* enumeration = FindOpen(handle);
     DWORD result = ERROR_INVALID_HANDLE;
     if (enumeration != nullptr) {

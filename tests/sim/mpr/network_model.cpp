@@ -88,8 +88,8 @@ std::wstring DriveTablePath()
 bool ReadSimulatedHost(const std::wstring& host, SimulatedHost* configuration)
 {
     RegistryKey key;
-    if (host.empty() || ::RegOpenKeyExW(HKEY_CURRENT_USER, HostKeyPath(host).c_str(), 0, KEY_QUERY_VALUE,
-                                        key.put()) != ERROR_SUCCESS) {
+    if (host.empty() ||
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, HostKeyPath(host).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
         return false;
     }
     for (const auto& line : ReadLines(key.get(), HostEntriesValue)) {

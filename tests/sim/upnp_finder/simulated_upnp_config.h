@@ -34,10 +34,10 @@ constexpr wchar_t BehaviourFindFailsWithDevice[] = L"find-fails-with-device";
 
 // What the finder's DLL counts in the process that loaded it (export SimUpnpGetStatistics).
 struct SimUpnpStatistics {
-    LONG liveObjects;       // finders and devices not yet released
+    LONG liveObjects; // finders and devices not yet released
     LONG findByUdnCalls;
-    wchar_t lastUdn[1024];  // the last UDN asked for, cut to fit
-    ULONG lastUdnLength;    // its full length in characters
+    wchar_t lastUdn[1024]; // the last UDN asked for, cut to fit
+    ULONG lastUdnLength; // its full length in characters
     BOOL lastUdnWasNull;
 };
 
