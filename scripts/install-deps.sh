@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12 (as root), only when something is missing.
 set -euo pipefail
-packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools cmake googletest
+packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools cmake make googletest
           wine64 xvfb xauth icoutils python3-pefile imagemagick
           clang lld llvm clang-tidy clang-format)
 missing=()

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The check to run before a release: proves that the README's two commands need nothing but a
+# minimal Debian 12. Builds such a system (debootstrap --variant=minbase bookworm) in a scratch
+# folder, puts the committed tree (HEAD, as a clean clone has it) into it, runs
+# `bash scripts/demo.sh` and then `bash scripts/test.sh` inside it with chroot, as root and
+# without a display, and removes it all again. Needs root and network access to Debian's archive;
+# takes about as long as both commands plus a few minutes.
+#   bash scripts/fresh-check.sh [--keep]    --keep leaves the scratch system for a look afterwards
+set -euo pipefail
+cd "$(dirname "$0")/.."
+keep=no
+[ "${1:-}" = "--keep" ] && keep=yes
+[ "$(id -u)" -eq 0 ] || { echo "fresh-check: must run as root (debootstrap, chroot, mount)" >&2; exit 2; }
+
+if ! command -v debootstrap >/dev/null; then
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap
+fi
+
+scratch=$(mktemp -d /var/tmp/kx-fresh-check.XXXXXX)
+root=$scratch/root
+mounted=()
+
+# Unmounts before anything is deleted: a bind of /dev that is still mounted would take the
+# host's device nodes with it. If an unmount fails, the tree stays and the script says where.
+cleanup() {
+    local i status=0
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
+        umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || status=1
+    done
+    if [ $status -ne 0 ] || grep -q " $root" /proc/mounts; then
+        echo "fresh-check: something is still mounted below $root; left in place" >&2
+    elif [ "$keep" = yes ]; then
+        echo "fresh-check: scratch system kept in $root"
+    else
+        rm -rf --one-file-system "$scratch"
+    fi
+}
+trap cleanup EXIT
+
+mount_in_root() { # <what> <where below root> [mount options...]
+    local what=$1 where=$root$2
+    shift 2
+    mount "$@" "$what" "$where"
+    mounted+=("$where")
+}
+
+echo "== fresh-check: a minimal Debian 12 in $root"
+start=$SECONDS
+debootstrap --variant=minbase bookworm "$root" >"$scratch/debootstrap.log" 2>&1 ||
+    { tail -n 20 "$scratch/debootstrap.log"; exit 1; }
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+echo "   made in $((SECONDS - start)) s"
+
+mkdir -p "$root/work/project"
+git archive HEAD | tar -x -C "$root/work/project"
+mount_in_root proc /proc -t proc
+mount_in_root sysfs /sys -t sysfs
+mount_in_root /dev /dev --bind
+mount_in_root devpts /dev/pts -t devpts -o newinstance,ptmxmode=0666
+
+# A login-like environment: nothing of this shell's (no DISPLAY, no WINEPREFIX, no PATH extras).
+in_root() {
+    chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        /bin/bash -c "cd /work/project && $1"
+}
+
+status=0
+for command in "bash scripts/demo.sh" "bash scripts/test.sh"; do
+    echo "== fresh-check: $command"
+    start=$SECONDS
+    if in_root "$command" >"$scratch/run.log" 2>&1; then
+        echo "   passed in $((SECONDS - start)) s"
+    else
+        echo "   FAILED after $((SECONDS - start)) s; the end of its output:"
+        tail -n 40 "$scratch/run.log"
+        status=1
+    fi
+    tail -n 3 "$scratch/run.log" | sed 's/^/   | /'
+done
+[ $status -eq 0 ] && echo "fresh-check: both README commands pass on a minimal Debian 12"
+exit $status
