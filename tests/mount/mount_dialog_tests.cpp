@@ -11,6 +11,7 @@
 
 #include <winnetwk.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -213,10 +214,11 @@ TEST_F(MountDialogUi, AFailedMappingStillTriesTheNextRowThenCloses)
 
 // Stands between the library and WNetUseConnectionW: before each mapping it sends the dialog a
 // message, as a list view does while a status is written, and notes whether the dialog was
-// still there afterwards.
+// still there afterwards, and whether a click could still reach the Mount button.
 struct ReentryProbe {
     HWND dialog = nullptr;
     std::vector<bool> dialogAliveAtMapping;
+    std::vector<bool> mountButtonEnabledAtMapping;
     decltype(&::WNetUseConnectionW) realConnect = nullptr;
 };
 ReentryProbe g_probe;
@@ -226,6 +228,7 @@ DWORD WINAPI ReenteringConnect(HWND owner, LPNETRESOURCEW resource, LPCWSTR pass
 {
     ::SendMessageW(g_probe.dialog, WM_NULL, 0, 0);
     g_probe.dialogAliveAtMapping.push_back(::IsWindow(g_probe.dialog) != FALSE);
+    g_probe.mountButtonEnabledAtMapping.push_back(::IsWindowEnabled(::GetDlgItem(g_probe.dialog, IDOK)) != FALSE);
     return g_probe.realConnect(owner, resource, password, user, flags, accessName, accessSize, result);
 }
 
@@ -244,6 +247,8 @@ TEST_F(MountDialogUi, AMessageDuringThePassDoesNotCloseTheDialogEarly)
     TickEveryRowAndMount(DialogDriver(dialog));
     EXPECT_TRUE(CommandEnded(10000));
     EXPECT_EQ((std::vector<bool>{true, true, true}), g_probe.dialogAliveAtMapping);
+    // A click queued meanwhile would otherwise press Close once the pass is over.
+    EXPECT_EQ((std::vector<bool>{false, false, false}), g_probe.mountButtonEnabledAtMapping);
     EXPECT_FALSE(::IsWindow(dialog));
 }
 
@@ -313,13 +318,38 @@ TEST_F(MountDialogUi, ADialogThatCannotBeCreatedEndsTheCommand)
     EXPECT_TRUE(ConnectCalls(network_).empty());
 }
 
+// Top-level windows in z-order, topmost first.
+std::vector<HWND> WindowsFromTheTop()
+{
+    std::vector<HWND> windows;
+    ::EnumWindows(
+        [](HWND window, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+bool IsAbove(HWND upper, HWND lower)
+{
+    const std::vector<HWND> windows = WindowsFromTheTop();
+    const auto upperAt = std::find(windows.begin(), windows.end(), upper);
+    return upperAt != windows.end() && std::find(upperAt, windows.end(), lower) != windows.end();
+}
+
 TEST_F(MountDialogUi, AnOpenDialogElsewhereIsBroughtForwardInstead)
 {
     HWND other = ::CreateWindowExW(0, L"STATIC", kxtest::MountDialogTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr,
                                    nullptr, nullptr, nullptr);
+    HWND cover = ::CreateWindowExW(0, L"STATIC", L"kx cover", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr,
+                                   nullptr, nullptr);
+    ASSERT_TRUE(IsAbove(cover, other));
     StartMount({L"Music"});
     EXPECT_TRUE(CommandEnded(10000));
     EXPECT_EQ((std::vector<HWND>{other}), kxtest::MountDialogs());
+    EXPECT_TRUE(IsAbove(other, cover)) << "the open dialog stayed behind the window that covered it";
+    ::DestroyWindow(cover);
     ::DestroyWindow(other);
 }
 
