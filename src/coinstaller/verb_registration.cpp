@@ -12,7 +12,8 @@ namespace {
 // The shell resolves these against the library's installed place and its own icon groups.
 constexpr wchar_t HardwareIdIcon[] = L"%SystemRoot%\\System32\\KXBL_VNTRTZ71_2_2_0.dll,-102";
 constexpr wchar_t DeviceTypeIcon[] = L"%SystemRoot%\\System32\\KXBL_VNTRTZ71_2_2_0.dll,-101";
-constexpr wchar_t MediaPlayerCommand[] = L"C:\\Program Files\\Windows Media Player\\wmplayer.exe";
+// Quoted: unquoted, the blank in "Program Files" lets Windows try C:\Program.exe first.
+constexpr wchar_t MediaPlayerCommand[] = L"\"C:\\Program Files\\Windows Media Player\\wmplayer.exe\"";
 // Names the verb key that a double click runs; it is a key name, never translated.
 constexpr wchar_t DefaultVerb[] = L"Open";
 

@@ -3,6 +3,7 @@
 #include "commands/upnp_api.h"
 #include "common/com_ptr.h"
 #include "common/hresult_error.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
 
 #include <cstring>
@@ -69,6 +70,43 @@ private:
     HRESULT result_;
 };
 
+bool IsHostNameCharacter(wchar_t character) noexcept
+{
+    return (character >= L'a' && character <= L'z') || (character >= L'A' && character <= L'Z') ||
+           (character >= L'0' && character <= L'9') || character == L'-' || character == L'_' || character == L'.';
+}
+
+// Whoever answers for a UDN chooses the description URL, and the URL parser lets any character
+// through. The host is later put after "\\" and "http://", so it may only name a host: ASCII
+// letters, digits, '-', '_' and '.', not empty, no label that starts with '.' or '-'. Bracketed
+// IPv6 literals are refused as well: a UNC path cannot carry one.
+bool IsPlausibleHostName(const wchar_t* host) noexcept
+{
+    if (host == nullptr || host[0] == L'\0') {
+        return false;
+    }
+    wchar_t previous = L'.'; // the first label starts at the first character
+    for (const wchar_t* character = host; *character != L'\0'; ++character) {
+        const bool startsLabel = previous == L'.';
+        if (!IsHostNameCharacter(*character) || (startsLabel && (*character == L'.' || *character == L'-'))) {
+            return false;
+        }
+        previous = *character;
+    }
+    return true;
+}
+
+// Shown in the trace with everything but printable ASCII as '?', so that a refused host cannot
+// write trace lines of its own.
+void TraceRefusedHost(const wchar_t* host) noexcept
+{
+    wchar_t shown[HostBufferLength] = {};
+    for (DWORD index = 0; index + 1 < HostBufferLength && host[index] != L'\0'; ++index) {
+        shown[index] = host[index] >= L' ' && host[index] <= L'~' ? host[index] : L'?';
+    }
+    TraceLineToSink(L"ResolveDeviceHost -- not a host name, device ignored: \"%s\"\r\n", shown);
+}
+
 bool CrackHostName(BSTR url, CountedString& host)
 {
     wchar_t hostBuffer[HostBufferLength] = {};
@@ -77,6 +115,10 @@ bool CrackHostName(BSTR url, CountedString& host)
     components.lpszHostName = hostBuffer;
     components.dwHostNameLength = HostBufferLength;
     if (!::WinHttpCrackUrl(url, 0, 0, &components)) {
+        return false;
+    }
+    if (!IsPlausibleHostName(hostBuffer)) {
+        TraceRefusedHost(hostBuffer);
         return false;
     }
     host.Assign(hostBuffer);

@@ -10,8 +10,9 @@ namespace kx {
 bool ExtractDeviceUdn(const char* commandLine, CountedString& udn);
 
 // Asks the UPnP device finder for the device with this UDN and puts the host name of its
-// description URL into host. Returns false, leaving host as it was, when any step fails.
-// Initialises COM on the calling thread for the length of the call.
+// description URL into host. Returns false, leaving host as it was, when any step fails or the
+// host is not a plausible host name. Initialises COM on the calling thread for the length of the
+// call.
 bool ResolveDeviceHost(const CountedString& udn, CountedString& host);
 
 } // namespace kx

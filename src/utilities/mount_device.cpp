@@ -45,13 +45,14 @@ void TraceParameters(BSTR bstrNas, BSTR bstrShare, BSTR bstrDriveLetter, VARIANT
                    L"CUtilities::MountDevice -- Vantorel mount share is NULL\r\n", bstrMountShare);
 }
 
-// A name with a NUL inside its counted length would reach the provider as a shorter,
-// different name.
-bool HoldsWholeText(BSTR text) noexcept
+// Host and share must each stay one component of \\host\share. A NUL inside the counted length
+// would hand the provider a shorter, different name; a '\\' or '/' would move the mapping to
+// another share or another host.
+bool IsOneComponent(BSTR text) noexcept
 {
     const UINT length = ::SysStringLen(text);
     for (UINT index = 0; index < length; ++index) {
-        if (text[index] == L'\0') {
+        if (text[index] == L'\0' || text[index] == L'\\' || text[index] == L'/') {
             return false;
         }
     }
@@ -62,7 +63,7 @@ bool HoldsWholeText(BSTR text) noexcept
 // rather than cut into the name of some other share.
 HRESULT ComposeRemoteName(BSTR bstrNas, BSTR bstrMountShare, wchar_t (&remoteName)[NameBufferLength]) noexcept
 {
-    if (!HoldsWholeText(bstrNas) || (bstrMountShare != nullptr && !HoldsWholeText(bstrMountShare))) {
+    if (!IsOneComponent(bstrNas) || (bstrMountShare != nullptr && !IsOneComponent(bstrMountShare))) {
         return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     }
     const HRESULT composed =

@@ -34,7 +34,7 @@ RegistrySnapshot ExpectedHardwareIdTree()
         {L"shell", {}},
         {L"shell\\Open Media Player", {{L"MUIVerb", StringValue(L"Open Media Player")}}},
         {L"shell\\Open Media Player\\command",
-         {{L"", StringValue(L"C:\\Program Files\\Windows Media Player\\wmplayer.exe")}}},
+         {{L"", StringValue(L"\"C:\\Program Files\\Windows Media Player\\wmplayer.exe\"")}}},
     };
 }
 

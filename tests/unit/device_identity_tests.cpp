@@ -136,6 +136,31 @@ TEST_F(ResolveDeviceHostTest, GivesTheHostOfTheDescriptionUrl)
     EXPECT_EQ(L"nas01", ResolvedHost(L"http://nas01:5000/upnp/desc.xml"));
     EXPECT_EQ(L"192.168.1.20", ResolvedHost(L"http://192.168.1.20:49152/desc.xml"));
     EXPECT_EQ(L"nas01.example", ResolvedHost(L"http://user:pw@nas01.example:8080/x?y#z"));
+    EXPECT_EQ(L"NAS-01.Home_lan.", ResolvedHost(L"http://NAS-01.Home_lan.:5000/d.xml"));
+}
+
+// The announcer chooses the URL, and the parser lets anything through as the host.
+TEST_F(ResolveDeviceHostTest, AHostThatCouldNameMoreThanAHostIsRefused)
+{
+    for (const wchar_t* url : {
+             L"http://evilpc\\share\\evil.exe/d.xml", // \\evilpc\share\evil.exe
+             L"http://?\\unix\\usr\\bin\\xterm/d.xml", // a local path, as Wine spells it
+             L"http://?\\UNC\\evilpc\\share/d.xml",
+             L"http://u@evilpc@SSL\\DavWWWRoot/d.xml", // user "u", host "evilpc@SSL\DavWWWRoot"
+             L"http://a\" --evil-flag \"x/d.xml",
+             L"http://nas 01/d.xml",
+             L"http://nas\t01/d.xml",
+             L"http:///d.xml",
+             L"http://[::1]:5000/d.xml",
+             L"http://nas\uFF3Cshare/d.xml", // a fullwidth backslash
+             L"http://%5C%5Cevilpc/d.xml",
+             L"http://.nas01/d.xml",
+             L"http://nas01..lan/d.xml",
+             L"http://-nas01/d.xml",
+             L"http://nas01.-lan/d.xml",
+         }) {
+        EXPECT_EQ(L"<false:unchanged>", ResolvedHost(url)) << url;
+    }
 }
 
 TEST_F(ResolveDeviceHostTest, FailuresGiveFalseAndLeaveTheHostAsItWas)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 using kx::CUtilities;
@@ -223,12 +224,22 @@ TEST_F(MountDevice, ARemoteNameThatWouldNotFitIsRefused)
     EXPECT_TRUE(network.Calls().empty());
 }
 
-TEST_F(MountDevice, ANameWithANulInsideIsRefused)
+// Only \\host\share itself may be mapped: a NUL would cut a name, a separator would move the
+// mapping to another share or host.
+TEST_F(MountDevice, ANameThatIsNotOneWholeComponentIsRefused)
 {
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_NAME),
-              MountPlain(Bstr(host.Name()).get(), Bstr(std::wstring(L"Mu\0sic", 6)).get()));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_NAME),
-              MountPlain(Bstr(host.Name() + std::wstring(L"\0x", 2)).get(), Bstr(L"Music").get()));
+    const std::pair<std::wstring, std::wstring> refused[] = {
+        {host.Name(), std::wstring(L"Mu\0sic", 6)},
+        {host.Name() + std::wstring(L"\0x", 2), L"Music"},
+        {host.Name(), L"..\\..\\evilpc\\share"},
+        {host.Name(), L"../../evilpc/share"},
+        {L"evilpc\\share", L"Music"},
+        {L"evilpc/share", L"Music"},
+    };
+    for (const auto& names : refused) {
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_NAME),
+                  MountPlain(Bstr(names.first).get(), Bstr(names.second).get()));
+    }
     EXPECT_TRUE(network.Calls().empty());
 }
 

@@ -105,7 +105,7 @@ TEST(ServerLanguage, OrderOfNamesDecidesPositionsAndLanguage)
 TEST(ServerLanguage, NamesThatAreNotStandardSharesAreNotTaken)
 {
     const std::vector<std::wstring> lists[] = {
-        {L"music", L"Documenti", L"MUSIC", L"Music ", L" Music", L"Z"},
+        {L"music", L"Documenti", L"MUSIC", L"Music ", L" Music", L"Z", L"../Music", L"Music/x"},
         {L"\u97F3\u4E50", L"IT", L"Public", L""},
         {},
     };

@@ -1,12 +1,14 @@
 #include "allocation_faults.h"
 #include "commands/shell_commands.h"
 #include "import_patch.h"
+#include "mount/mount_dialog.h"
 #include "simulated_device.h"
 #include "trace_recorder.h"
 
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+#include <winnetwk.h>
 
 #include <string>
 #include <vector>
@@ -47,6 +49,16 @@ BOOL WINAPI RecordingShellExecuteExW(SHELLEXECUTEINFOW* request)
                           TextOrEmpty(request->lpDirectory), request->nShow});
     request->hProcess = g_launchResult ? g_processToHandOut : nullptr;
     return g_launchResult;
+}
+
+// Mount's first network call: recorded, then refused, so that the command ends there.
+std::vector<std::wstring> g_enumeratedDevices;
+
+DWORD WINAPI RecordingWNetOpenEnumW(DWORD, DWORD, DWORD, LPNETRESOURCEW request, LPHANDLE enumeration)
+{
+    g_enumeratedDevices.push_back(TextOrEmpty(request != nullptr ? request->lpRemoteName : nullptr));
+    *enumeration = nullptr;
+    return ERROR_BAD_NETPATH;
 }
 
 class ShellCommandTest : public ::testing::Test {
@@ -155,6 +167,51 @@ TEST_F(ShellCommandTest, AnUnknownDeviceLaunchesNothing)
     EXPECT_EQ(L"ShellCommandOpen: uuid found: " + std::wstring(udn.begin(), udn.end()) + L"\r\n",
               TraceRecorder::Texts().back());
     EXPECT_TRUE(g_launches.empty());
+}
+
+// Whoever answers for the UDN names the host: no verb may act on one that is not a host name.
+TEST_F(ShellCommandTest, EveryVerbActsOnlyOnAPlausibleHost)
+{
+    kxtest::ImportPatch enumeration(kxtest::TestProgramModule(), "MPR.dll", "WNetOpenEnumW",
+                                    reinterpret_cast<const void*>(&RecordingWNetOpenEnumW));
+    ASSERT_TRUE(enumeration.Installed());
+    const struct {
+        const wchar_t* url;
+        const wchar_t* host; // as the trace shows a refused one
+        bool refused;
+    } cases[] = {
+        {L"http://?\\unix\\usr\\bin\\xterm/d.xml", L"?\\unix\\usr\\bin\\xterm", true},
+        {L"http://evilpc\\share\\evil.exe/d.xml", L"evilpc\\share\\evil.exe", true},
+        {L"http://a\" --evil-flag \"x/d.xml", L"a\" --evil-flag \"x", true},
+        {L"http://nas\r\nforged/d.xml", L"nas??forged", true},
+        {L"http:///d.xml", L"", true},
+        {L"http://NAS-01.lan:5000/d.xml", L"NAS-01.lan", false},
+    };
+    for (const auto& test : cases) {
+        SimulatedUpnpDevice device(kxtest::NewUdn(), test.url);
+        g_launches.clear();
+        g_enumeratedDevices.clear();
+        TraceRecorder::Clear();
+        for (auto command : {ShellCommandOpen, ShellCommandInstallConnect, ShellCommandMount}) {
+            Run(command, Narrow(device.Udn()));
+        }
+        std::vector<std::wstring> launched;
+        for (const LaunchRequest& launch : g_launches) {
+            launched.push_back(launch.file);
+        }
+        const std::wstring host = test.host;
+        if (test.refused) {
+            EXPECT_TRUE(launched.empty()) << test.url;
+            EXPECT_TRUE(g_enumeratedDevices.empty()) << test.url;
+            EXPECT_EQ(std::vector<std::wstring>(3, L"ResolveDeviceHost -- not a host name, device ignored: \"" + host +
+                                                       L"\"\r\n"),
+                      TraceRecorder::SinkTexts())
+                << test.url;
+        } else {
+            EXPECT_EQ((std::vector<std::wstring>{L"\\\\" + host, L"http://" + host + L"/Connect"}), launched);
+            EXPECT_EQ(std::vector<std::wstring>{L"\\\\" + host}, g_enumeratedDevices);
+        }
+    }
 }
 
 TEST_F(ShellCommandTest, AProcessHandleFromTheShellIsClosed)
