@@ -51,7 +51,7 @@ void PrintFinishInstall(const std::wstring& hardwareId)
 void PrintReadBack(const kxdemo::InstallationReport& report)
 {
     std::wprintf(L"driver key: %ls\n", report.driverKey.empty() ? L"none (no driver of the package was installed)"
-                                                                  : report.driverKey.c_str());
+                                                                : report.driverKey.c_str());
     std::wprintf(L"CoInstallers32 in the driver key: %ls\n",
                  report.coInstallers.empty() ? L"none" : report.coInstallers.front().c_str());
     if (!report.installedDll.empty()) {
@@ -72,7 +72,7 @@ int Install(const std::wstring& packageFolder, const std::wstring& hardwareId)
         return 1;
     }
     std::wprintf(L"device node %ls made with hardware id %ls; newdev (UpdateDriverForPlugAndPlayDevicesW) "
-                 L"installed the package on it; read back:\n",
+                 L"ran with the package's INF; read back:\n",
                  report.deviceInstanceId.c_str(), hardwareId.c_str());
     PrintReadBack(report);
     if (!report.Installed()) {
@@ -91,8 +91,7 @@ int Remove(const std::wstring& hardwareId)
     const kxdemo::ModuleLoadLog loads;
     const int removed = kxdemo::RemoveDevices(hardwareId);
     const size_t left = kxdemo::FindDevices(hardwareId).size();
-    std::wprintf(L"DIF_REMOVE through SetupDiCallClassInstaller: %d device node(s) removed, %zu left\n", removed,
-                 left);
+    std::wprintf(L"DIF_REMOVE through SetupDiCallClassInstaller: %d device node(s) removed, %zu left\n", removed, left);
     PrintLoads(loads);
     return removed > 0 && left == 0 ? 0 : 1;
 }

@@ -9,19 +9,16 @@ namespace kxdemo {
 // driver key and System32 rather than taken from the framework's answer: newdev reports
 // success even when no driver of the package matched.
 struct InstallationReport {
-    std::wstring infPath;          // the package's INF; "" when it holds none
-    std::wstring packagedDll;      // the package's DLL; "" when it holds none
+    std::wstring infPath; // the package's INF; "" when it holds none
+    std::wstring packagedDll; // the package's DLL; "" when it holds none
     std::wstring deviceInstanceId; // the node made for the installation; "" when none could be
-    std::wstring error;            // why the node could not be made
-    std::wstring driverKey;        // the node's driver key; "" when no driver was installed
+    std::wstring error; // why the node could not be made
+    std::wstring driverKey; // the node's driver key; "" when no driver was installed
     std::vector<std::wstring> coInstallers; // CoInstallers32 of the driver key
-    std::wstring installedDll;     // System32's copy of the first co-installer named there
+    std::wstring installedDll; // System32's copy of the first co-installer named there
     bool installedDllIsThePackaged = false;
 
-    bool Installed() const
-    {
-        return !driverKey.empty() && !coInstallers.empty() && installedDllIsThePackaged;
-    }
+    bool Installed() const { return !driverKey.empty() && !coInstallers.empty() && installedDllIsThePackaged; }
 };
 
 // Makes a root device node with the hardware id and has newdev install the package's driver on
