@@ -4,13 +4,6 @@
 
 namespace kxdemo {
 
-DeviceList::~DeviceList()
-{
-    if (Valid()) {
-        ::SetupDiDestroyDeviceInfoList(devices_);
-    }
-}
-
 namespace {
 
 // The strings of a REG_MULTI_SZ (or the one string of a REG_SZ) held in buffer.
@@ -58,16 +51,16 @@ std::wstring DeviceInstanceId(HDEVINFO devices, SP_DEVINFO_DATA& device)
 
 std::vector<std::wstring> DriverKeyCoInstallers(HDEVINFO devices, SP_DEVINFO_DATA& device)
 {
-    const HKEY driverKey = ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
-    if (driverKey == INVALID_HANDLE_VALUE) {
+    const DeviceRegistryKey driverKey(
+        ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ));
+    if (!driverKey) {
         return {};
     }
     DWORD bytes = 0;
-    ::RegQueryValueExW(driverKey, L"CoInstallers32", nullptr, nullptr, nullptr, &bytes);
+    ::RegQueryValueExW(driverKey.get(), L"CoInstallers32", nullptr, nullptr, nullptr, &bytes);
     std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 2, L'\0');
-    const bool read = bytes != 0 && ::RegQueryValueExW(driverKey, L"CoInstallers32", nullptr, nullptr,
+    const bool read = bytes != 0 && ::RegQueryValueExW(driverKey.get(), L"CoInstallers32", nullptr, nullptr,
                                                        reinterpret_cast<BYTE*>(buffer.data()), &bytes) == ERROR_SUCCESS;
-    ::RegCloseKey(driverKey);
     return read ? SplitMultiString(buffer) : std::vector<std::wstring>{};
 }
 
@@ -92,24 +85,24 @@ std::wstring CreateRootDevice(const std::wstring& infPath, const std::wstring& h
     const DeviceList devices(::SetupDiCreateDeviceInfoList(&setupClass, nullptr));
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
-    if (!devices.Valid() || !::SetupDiCreateDeviceInfoW(devices.Get(), className, &setupClass, nullptr, nullptr,
-                                                        DICD_GENERATE_ID, &device)) {
+    if (!devices || !::SetupDiCreateDeviceInfoW(devices.get(), className, &setupClass, nullptr, nullptr,
+                                                DICD_GENERATE_ID, &device)) {
         error = SystemError(L"SetupDiCreateDeviceInfoW");
         return L"";
     }
     // A REG_MULTI_SZ: the id, its terminator and the list's terminator.
     const std::wstring ids = hardwareId + L'\0';
-    if (!::SetupDiSetDeviceRegistryPropertyW(devices.Get(), &device, SPDRP_HARDWAREID,
+    if (!::SetupDiSetDeviceRegistryPropertyW(devices.get(), &device, SPDRP_HARDWAREID,
                                              reinterpret_cast<const BYTE*>(ids.c_str()),
                                              static_cast<DWORD>((ids.size() + 1) * sizeof(wchar_t)))) {
         error = SystemError(L"SetupDiSetDeviceRegistryPropertyW");
         return L"";
     }
-    if (!::SetupDiCallClassInstaller(DIF_REGISTERDEVICE, devices.Get(), &device)) {
+    if (!::SetupDiCallClassInstaller(DIF_REGISTERDEVICE, devices.get(), &device)) {
         error = SystemError(L"SetupDiCallClassInstaller(DIF_REGISTERDEVICE)");
         return L"";
     }
-    return DeviceInstanceId(devices.Get(), device);
+    return DeviceInstanceId(devices.get(), device);
 }
 
 } // namespace kxdemo

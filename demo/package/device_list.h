@@ -3,25 +3,25 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "common/unique_handle.h"
+
 #include <string>
 #include <vector>
 
 namespace kxdemo {
 
-// One SetupAPI device information list, destroyed with its owner.
-class DeviceList {
-public:
-    explicit DeviceList(HDEVINFO devices) noexcept : devices_(devices) {}
-    ~DeviceList();
-    DeviceList(const DeviceList&) = delete;
-    DeviceList& operator=(const DeviceList&) = delete;
-
-    bool Valid() const noexcept { return devices_ != INVALID_HANDLE_VALUE; }
-    HDEVINFO Get() const noexcept { return devices_; }
-
-private:
-    HDEVINFO devices_;
+// Owners of the handles whose "no handle" is INVALID_HANDLE_VALUE.
+template <typename T, auto CloseFunction>
+struct invalid_value_traits {
+    using pointer = T;
+    static pointer invalid() noexcept { return static_cast<pointer>(INVALID_HANDLE_VALUE); }
+    static void close(pointer value) noexcept { CloseFunction(value); }
 };
+
+using DeviceList = kx::unique_any<invalid_value_traits<HDEVINFO, &::SetupDiDestroyDeviceInfoList>>;
+using InfFile = kx::unique_any<invalid_value_traits<HINF, &::SetupCloseInfFile>>;
+using DeviceRegistryKey = kx::unique_any<invalid_value_traits<HKEY, &::RegCloseKey>>;
+using FileSearch = kx::unique_any<invalid_value_traits<HANDLE, &::FindClose>>;
 
 // A text property of a device node (SPDRP_*), one entry per string of a REG_MULTI_SZ; empty
 // when the node has no such property.
@@ -39,9 +39,9 @@ void ForEachDevice(const std::wstring& hardwareId, Visit visit)
     const DeviceList devices(::SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES));
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
-    for (DWORD index = 0; devices.Valid() && ::SetupDiEnumDeviceInfo(devices.Get(), index, &device); ++index) {
-        for (const std::wstring& id : DeviceTexts(devices.Get(), device, SPDRP_HARDWAREID)) {
-            if (id == hardwareId && !visit(devices.Get(), device)) {
+    for (DWORD index = 0; devices && ::SetupDiEnumDeviceInfo(devices.get(), index, &device); ++index) {
+        for (const std::wstring& id : DeviceTexts(devices.get(), device, SPDRP_HARDWAREID)) {
+            if (id == hardwareId && !visit(devices.get(), device)) {
                 return;
             }
         }

@@ -19,11 +19,10 @@ namespace {
 std::wstring FirstFileIn(const std::wstring& folder, const wchar_t* pattern)
 {
     WIN32_FIND_DATAW found = {};
-    const HANDLE search = ::FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    const FileSearch search(::FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
+    if (!search) {
         return L"";
     }
-    ::FindClose(search);
     return folder + L"\\" + found.cFileName;
 }
 
@@ -50,13 +49,13 @@ std::wstring System32PathOf(const std::wstring& coInstallerEntry)
 std::vector<std::wstring> MissingSourceFiles(const std::wstring& infPath, const std::wstring& packageFolder)
 {
     std::vector<std::wstring> missing;
-    const HINF inf = ::SetupOpenInfFileW(infPath.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
-    if (inf == INVALID_HANDLE_VALUE) {
+    const InfFile inf(::SetupOpenInfFileW(infPath.c_str(), nullptr, INF_STYLE_WIN4, nullptr));
+    if (!inf) {
         return {infPath};
     }
     for (const wchar_t* section : {L"SourceDisksFiles", L"SourceDisksFiles.amd64"}) {
         INFCONTEXT line = {};
-        for (BOOL more = ::SetupFindFirstLineW(inf, section, nullptr, &line); more;
+        for (BOOL more = ::SetupFindFirstLineW(inf.get(), section, nullptr, &line); more;
              more = ::SetupFindNextLine(&line, &line)) {
             wchar_t name[MAX_PATH] = {};
             if (::SetupGetStringFieldW(&line, 0, name, MAX_PATH, nullptr) &&
@@ -65,7 +64,6 @@ std::vector<std::wstring> MissingSourceFiles(const std::wstring& infPath, const 
             }
         }
     }
-    ::SetupCloseInfFile(inf);
     return missing;
 }
 
