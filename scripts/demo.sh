@@ -39,9 +39,45 @@ for locale in C de_DE.UTF-8 fr_FR.UTF-8 ja_JP.UTF-8 zh_TW.UTF-8; do
     run env LC_ALL=$locale "$wine" "$build/demo/localization/kx_demo_verb_captions.exe"
 done
 
+# The device is installed and removed by the platform's own framework from the driver package
+# that the build assembled; kx_package_demo.exe plays the bus that reports the device and reads
+# back what the framework did.
+package_demo=$build/demo/package/kx_package_demo.exe
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+install_package() { run env LC_ALL=de_DE.UTF-8 "$wine" "$package_demo" install "$(windows_path "$1")" "$hardware_id"; }
+network_explorer_keys() {
+    "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$device_type" >/dev/null 2>&1 ||
+        "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$hardware_id" >/dev/null 2>&1
+}
+# The prefix set-up put a copy of the library into System32; only the framework's copy may be there.
+rm -f "$prefix/drive_c/windows/system32/KXBL_VNTRTZ71_2_2_0.dll"
+
 say ""
-say "== Device installed: co-installer code 32 (DIF_INSTALLINTERFACES), German UI"
-run env LC_ALL=de_DE.UTF-8 "$wine" "$build/demo/coinstaller/kx_coinstaller_demo.exe" "$library" 32
+say "== Broken driver packages install nothing"
+broken=$out/broken-packages
+rm -rf "$broken" && mkdir -p "$broken/without-dll" "$broken/other-device"
+cp "$build/package/"*.inf "$broken/without-dll/"
+cp "$build/package/"* "$broken/other-device/"
+sed -i 's/VEN_011A&DEV_0080&REV_01/VEN_011A\&DEV_0081\&REV_01/' "$broken/other-device/"*.inf
+for case in without-dll other-device; do
+    say "-- $case"
+    if install_package "$broken/$case"; then
+        say "a broken package was installed"
+        exit 1
+    fi
+done
+if network_explorer_keys || [ -e "$prefix/drive_c/windows/system32/KXBL_VNTRTZ71_2_2_0.dll" ]; then
+    say "a broken package left the co-installer or its keys behind"
+    exit 1
+fi
+say "no Network Explorer key and no co-installer in System32"
+
+say ""
+say "== Device installed through the framework from build/package/ (newdev), German UI"
+if ! install_package "$build/package"; then
+    say "the device was NOT installed"
+    exit 1
+fi
 show_tree "$hardware_id"
 show_tree "$device_type"
 
@@ -79,15 +115,22 @@ say "== Mount, German UI"
 mount_in de_DE.UTF-8 "$out/mount-dialog-de.png"
 
 say ""
-say "== Device removed: co-installer code 5 (DIF_REMOVE)"
-run "$wine" "$build/demo/coinstaller/kx_coinstaller_demo.exe" "$library" 5
-if "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$device_type" >/dev/null 2>&1 ||
-   "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$hardware_id" >/dev/null 2>&1; then
+say "== Device removed through the framework (DIF_REMOVE)"
+removal_failed=0
+run "$wine" "$package_demo" remove "$hardware_id" || removal_failed=1
+if network_explorer_keys; then
     say "the Network Explorer keys are still there"
+    removal_failed=1
 else
     say "both Network Explorer keys are gone"
+fi
+# Windows, too, leaves a file that an INF copied to System32 when the device or the driver
+# package goes.
+if [ -e "$prefix/drive_c/windows/system32/KXBL_VNTRTZ71_2_2_0.dll" ]; then
+    say "KXBL_VNTRTZ71_2_2_0.dll stays in System32"
 fi
 
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 say ""
 say "log: $log"
+[ "$removal_failed" = 0 ] || { echo "the device was NOT removed" >&2; exit 1; }

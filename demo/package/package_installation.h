@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kxdemo {
+
+// What an installation from a driver package left behind, read back from the device node, its
+// driver key and System32 rather than taken from the framework's answer: newdev reports
+// success even when no driver of the package matched.
+struct InstallationReport {
+    std::wstring infPath; // the package's INF; "" when it holds none
+    std::wstring packagedDll; // the package's DLL; "" when it holds none
+    std::wstring deviceInstanceId; // the node made for the installation; "" when none could be
+    std::wstring error; // why the node could not be made
+    std::wstring driverKey; // the node's driver key; "" when no driver was installed
+    std::vector<std::wstring> coInstallers; // CoInstallers32 of the driver key
+    std::wstring installedDll; // System32's copy of the first co-installer named there
+    bool installedDllIsThePackaged = false;
+
+    bool Installed() const { return !driverKey.empty() && !coInstallers.empty() && installedDllIsThePackaged; }
+};
+
+// Makes a root device node with the hardware id and has newdev install the package's driver on
+// it. When the result is not a complete installation the node is removed again, so that a
+// broken package leaves nothing behind.
+InstallationReport InstallFromPackage(const std::wstring& packageFolder, const std::wstring& hardwareId);
+
+// Sends DIF_REMOVE through the framework to every device node with the hardware id; the
+// number of nodes removed.
+int RemoveDevices(const std::wstring& hardwareId);
+
+// Sends DIF_NEWDEVICEWIZARD_FINISHINSTALL through the framework to the first node with the
+// hardware id and tells whether a co-installer answered with a finish-install request.
+bool RequestsFinishInstallAction(const std::wstring& hardwareId);
+
+} // namespace kxdemo

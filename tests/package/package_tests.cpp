@@ -1,0 +1,132 @@
+// The driver package as the build assembles it, installed and removed by Wine's own
+// device-installation framework (newdev and SetupAPI) on a root device node of the test prefix.
+#include "device_list.h"
+#include "module_load_log.h"
+#include "network_explorer_expectations.h"
+#include "package_installation.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t HardwareId[] = L"VEN_011A&DEV_0080&REV_01";
+
+std::wstring PackageFolder()
+{
+    return kxtest::ToWindowsPath(kxtest::EnvironmentText(L"KX_PACKAGE_DIR"));
+}
+
+std::wstring System32Library()
+{
+    wchar_t system32[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system32, MAX_PATH);
+    return std::wstring(system32) + L"\\KXBL_VNTRTZ71_2_2_0.dll";
+}
+
+bool SamePath(const std::wstring& left, const std::wstring& right)
+{
+    return ::CompareStringOrdinal(left.c_str(), -1, right.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+bool NetworkExplorerKeysExist()
+{
+    return kxtest::KeyExists(HKEY_CLASSES_ROOT, kxtest::ExpectedHardwareIdKeyPath) ||
+           kxtest::KeyExists(HKEY_CLASSES_ROOT, kxtest::ExpectedDeviceTypeKeyPath);
+}
+
+// A copy of the built package in a folder of its own, the INF's hardware id replaced.
+std::wstring CopyOfPackage(const wchar_t* name, bool withLibrary, const std::string& infHardwareId)
+{
+    const std::wstring folder = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(name);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    std::string inf = kxtest::ReadFileText(PackageFolder() + L"\\kxvantorel.inf");
+    const std::string builtId = kxtest::ToUtf8(HardwareId);
+    for (size_t at = inf.find(builtId); at != std::string::npos; at = inf.find(builtId, at + infHardwareId.size())) {
+        inf.replace(at, builtId.size(), infHardwareId);
+    }
+    std::ofstream((folder + L"\\kxvantorel.inf").c_str(), std::ios::binary) << inf;
+    if (withLibrary) {
+        ::CopyFileW((PackageFolder() + L"\\KXBL_VNTRTZ71-x64.dll").c_str(),
+                    (folder + L"\\KXBL_VNTRTZ71-x64.dll").c_str(), FALSE);
+    }
+    return folder;
+}
+
+class DriverPackage : public ::testing::Test {
+protected:
+    // The prefix set-up put the library into System32: the framework's copy must be the only one.
+    void SetUp() override
+    {
+        RemoveEverything();
+        ::DeleteFileW(System32Library().c_str());
+        ASSERT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(System32Library().c_str()));
+    }
+    // A device left installed would have Wine's services load the co-installer when the prefix
+    // starts again; and the other tests expect the library in System32.
+    void TearDown() override
+    {
+        RemoveEverything();
+        ::CopyFileW(kxtest::ProductDllPath().c_str(), System32Library().c_str(), FALSE);
+    }
+
+private:
+    static void RemoveEverything()
+    {
+        kxdemo::RemoveDevices(HardwareId);
+        kxtest::DeleteNetworkExplorerKeys();
+    }
+};
+
+TEST_F(DriverPackage, InstallsAndRemovesTheDeviceThroughTheFramework)
+{
+    const kxdemo::ModuleLoadLog loads;
+    ASSERT_TRUE(loads.Listening());
+    // The package holds the library under its own file name only, so nothing can load it from there.
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((PackageFolder() + L"\\KXBL_VNTRTZ71_2_2_0.dll").c_str()));
+
+    const kxdemo::InstallationReport report = kxdemo::InstallFromPackage(PackageFolder(), HardwareId);
+    ASSERT_TRUE(report.Installed()) << kxtest::ToUtf8(report.error + L" " + report.driverKey);
+    EXPECT_EQ(std::vector<std::wstring>{L"KXBL_VNTRTZ71_2_2_0.dll,CoDeviceInstall"}, report.coInstallers);
+    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions()), kxtest::DescribeNetworkExplorerKeys());
+
+    EXPECT_EQ(1, kxdemo::RemoveDevices(HardwareId));
+    EXPECT_TRUE(kxdemo::FindDevices(HardwareId).empty());
+    EXPECT_FALSE(NetworkExplorerKeysExist());
+
+    const std::vector<std::wstring> loaded = loads.LoadsOf(L"KXBL_VNTRTZ71");
+    EXPECT_FALSE(loaded.empty());
+    for (const std::wstring& path : loaded) {
+        EXPECT_TRUE(SamePath(System32Library(), path)) << kxtest::ToUtf8(path);
+    }
+}
+
+// Newdev answers TRUE whether or not anything matched: the installation must judge by effects,
+// say so, and leave no device node, no co-installer and no keys behind.
+TEST_F(DriverPackage, ABrokenPackageInstallsNothing)
+{
+    struct BrokenPackage {
+        const wchar_t* name;
+        bool withLibrary;
+        std::string infHardwareId;
+    };
+    const BrokenPackage brokenPackages[] = {
+        {L"without-library-", false, kxtest::ToUtf8(HardwareId)},
+        {L"other-device-", true, "VEN_011A&DEV_0081&REV_01"},
+    };
+    for (const BrokenPackage& broken : brokenPackages) {
+        SCOPED_TRACE(kxtest::ToUtf8(broken.name));
+        const std::wstring folder = CopyOfPackage(broken.name, broken.withLibrary, broken.infHardwareId);
+
+        EXPECT_FALSE(kxdemo::InstallFromPackage(folder, HardwareId).Installed());
+        EXPECT_TRUE(kxdemo::FindDevices(HardwareId).empty());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(System32Library().c_str()));
+        EXPECT_FALSE(NetworkExplorerKeysExist());
+    }
+}
+
+} // namespace
