@@ -15,6 +15,8 @@ export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all KX_PRODUCT_DLL=$library
 
 size=$(stat -c %s "$library")
 imports=$(x86_64-w64-mingw32-objdump -p "$library" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')
+functions=$(/usr/bin/python3 -c 'import sys, pefile
+print(sum(len(dll.imports) for dll in pefile.PE(sys.argv[1]).DIRECTORY_ENTRY_IMPORT))' "$library")
 bash tests/prefix/setup_prefix.sh "$prefix" "$library" "$build/sim" "$build/bench-work" >/dev/null
 run() { "$wine" "$@" 2>/dev/null | tr -d '\r'; }
 verbs=$(run "$build/demo/verbs/kx_verb_bench.exe" "${1:-20}" "$build/tests/bench/kx_bench_empty.dll")
@@ -43,8 +45,8 @@ detection_row() {
     echo
     echo "| Figure | Value | Measured |"
     echo "|---|---|---|"
-    echo "| Library size | $size bytes | KXBL_VNTRTZ71_2_2_0.dll as scripts/build.sh builds it |"
-    echo "| Library imports | $imports| |"
+    echo "| Library size | $size bytes | KXBL_VNTRTZ71_2_2_0.dll as scripts/build.sh builds it (MinSizeRel, stripped) |"
+    echo "| Library imports | $imports| $functions functions |"
     echo "| Install Connector verb through rundll32 / empty rundll32 entry | $(figure "$verbs" "ratio verb / empty entry") | $(ms "$verbs" "rundll32, Install Connector verb") ms against $(ms "$verbs" "rundll32, empty entry") ms per run (process start included) |"
     echo "| Install Connector verb / same entry without a device identity | $(figure "$verbs" "ratio verb / baseline") | $(ms "$verbs" "rundll32, entry without identity") ms for the entry that only loads the library |"
     echo "| DIF_INSTALLINTERFACES / the same two trees written with plain registry calls | $(figure "$install" "ratio install / plain") | $(ms "$install" "DIF_INSTALLINTERFACES") us against $(ms "$install" "plain registry calls") us per run |"
