@@ -1,10 +1,10 @@
 #include "mount/mount_dialog.h"
 #include "resources/resource_ids.h"
 
-#include "coinstaller/module_instance.h"
 #include "commands/device_identity.h"
 #include "commands/shell_commands.h"
 #include "common/hresult_error.h"
+#include "common/module_instance.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
 #include "localization/localized_text.h"
