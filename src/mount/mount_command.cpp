@@ -1,8 +1,7 @@
 #include "mount/mount_dialog.h"
 #include "resources/resource_ids.h"
 
-#include "commands/device_identity.h"
-#include "commands/shell_commands.h"
+#include "commands/verb_prologue.h"
 #include "common/hresult_error.h"
 #include "common/module_instance.h"
 #include "common/trace.h"
@@ -123,18 +122,12 @@ void ShowMountDialog(const ShareList& shares)
 void RunMountCommand(HWND hwnd, HINSTANCE hinst, LPSTR commandLine)
 {
     ResetMountDialogState();
-    TraceHandlerEntry(hwnd, hinst);
-    CountedString udn;
-    if (!ExtractDeviceUdn(commandLine, udn)) {
-        return;
-    }
-    TraceLine(L"ShellCommandMount: uuid found: %s\r\n", udn.Text());
-    CountedString host = CountedString::Make(nullptr);
-    if (!ResolveDeviceHost(udn, host)) {
+    CountedString host;
+    if (!ResolveVerbDevice(L"ShellCommandMount: uuid found: %s\r\n", hwnd, hinst, commandLine, host)) {
         return;
     }
     MountHostName = host;
-    const CountedString deviceName = CountedString::Concat(CountedString::Make(L"\\\\"), host);
+    const CountedString deviceName = DeviceFolder(host);
     auto shares = std::make_unique<ShareList>();
     if (CUtilities::GetDeviceShares(deviceName.Text(), &shares->count, ShareListCapacity, shares->slots) == 0) {
         return;
