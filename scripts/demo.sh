@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The main job: builds the library and plays the device's life against the simulated device
-# under Wine, printing what each step did. Output also goes to build/demo/demo.log.
-set -euo pipefail
+# under Wine, printing what each step did. Output also goes to build/demo-run/demo.log, with the
+# screenshots next to it. A step that fails shows its exit status and error output; unless the
+# step was expected to fail, the run ends there.
+set -Eeuo pipefail
+trap 'echo "demo: the main job stopped: the step above failed" >&2' ERR
 cd "$(dirname "$0")/.."
 # The Mount dialog needs a display: without one, the whole run moves to a private Xvfb server.
 if [ -z "${DISPLAY:-}" ]; then
@@ -16,19 +19,39 @@ out=$build/demo-run
 prefix=$build/demo-prefix
 library=$build/src/KXBL_VNTRTZ71_2_2_0.dll
 wine=/usr/lib/wine/wine64
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all KX_WORK_DIR=$out/work
 mkdir -p "$out"
 log=$out/demo.log
+errors=$out/step-errors.log
 : >"$log"
 
 say() { printf '%s\n' "$*" | tee -a "$log"; }
-run() { "$@" 2>/dev/null | tr -d '\r' | tee -a "$log"; }
+# A step's error output is kept aside; when the step fails, its exit status and that output are
+# shown, and the status is handed on (an unexpected failure ends the run through set -e).
+check_step() {
+    local status=$1
+    shift
+    if [ "$status" -ne 0 ]; then
+        { echo "exit status $status: $*"; tr -d '\r' <"$errors"; } | tee -a "$log" >&2
+    fi
+    return "$status"
+}
+run() {
+    local status=0
+    "$@" 2>"$errors" | tr -d '\r' | tee -a "$log" || status=$?
+    check_step "$status" "$@"
+}
 
 say "== preparing a fresh Wine prefix with the library installed and a simulated device"
 bash tests/prefix/setup_prefix.sh "$prefix" "$library" "$build/sim" "$out/work" >/dev/null
 
 # reg.exe writes to a pipe in the console code page.
-show_tree() { "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$1" /s 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' | tee -a "$log"; }
+show_tree() {
+    local status=0
+    "$wine" reg query "HKCR\\NetworkExplorerPlugins\\$1" /s 2>"$errors" | iconv -f CP437 -t UTF-8 | tr -d '\r' |
+        tee -a "$log" || status=$?
+    check_step "$status" reg query "HKCR\\NetworkExplorerPlugins\\$1"
+}
 device_type='urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71'
 hardware_id='VEN_011A&DEV_0080&REV_01'
 
@@ -87,14 +110,14 @@ run "$wine" "$build/demo/verbs/kx_verb_demo.exe" "$library" nas01 "$out/work"
 
 say ""
 say "== Shares of the simulated device, and one mapped to a drive letter"
-run env WINEDLLOVERRIDES=mpr=n KXSIM_MPR_DRIVES=demo-$$ "$wine" "$build/demo/shares/kx_demo_shares.exe"
+run env WINEDLLOVERRIDES=mpr=n "$wine" "$build/demo/shares/kx_demo_shares.exe"
 
 # Runs the Mount verb in the given UI language and saves a screenshot of the dialog in Done.
 mount_in() {
-    local locale=$1 shot=$2 flag=$out/work/screenshot-$1.flag
+    local locale=$1 shot=$2 flag=$out/work/screenshot-$1.flag status=0
     rm -f "$flag"
     env LC_ALL="$locale" WINEDLLOVERRIDES=mpr=n "$wine" "$build/demo/mount/kx_mount_demo.exe" \
-        "kxnas-${locale%%.*}" "$flag" 2>/dev/null | while IFS= read -r line; do
+        "kxnas-${locale%%.*}" "$flag" 2>"$errors" | while IFS= read -r line; do
         line=${line%$'\r'}
         if [[ $line == "dialog at "* ]]; then
             read -r _ _ x y w h <<<"$line"
@@ -104,7 +127,8 @@ mount_in() {
         else
             say "$line"
         fi
-    done
+    done || status=$?
+    check_step "$status" "Mount in $locale (kx_mount_demo.exe)"
 }
 
 say ""

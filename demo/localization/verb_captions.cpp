@@ -1,6 +1,7 @@
 // Prints the captions of the Network Explorer verbs as the library registers them for the
 // current UI language: one "verb: caption" line each, UTF-8, in registration order.
 #include "localization/localized_text.h"
+#include "test_environment.h"
 
 #include <windows.h>
 
@@ -10,12 +11,7 @@ namespace {
 
 void WriteUtf8Line(const std::wstring& line)
 {
-    const std::wstring text = line + L"\n";
-    const int bytes =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string encoded(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &encoded[0], bytes, nullptr,
-                          nullptr);
+    const std::string encoded = kxtest::ToUtf8(line + L"\n");
     DWORD written = 0;
     ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), encoded.data(), static_cast<DWORD>(encoded.size()), &written,
                 nullptr);

@@ -8,7 +8,6 @@
 
 #include "dialog_driver.h"
 #include "simulated_device.h"
-#include "simulated_network.h"
 #include "test_environment.h"
 
 #include <cstdio>
@@ -82,17 +81,12 @@ int wmain(int argc, wchar_t** argv)
         return 64;
     }
     kxtest::SimulatedNetworkSession network;
-    kxtest::SimulatedShareHost host(argv[1], {L"Public", L"Music", L"Pictures", L"Videos"});
-    kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://" + host.Name() + L":5000/rootDesc.xml");
-    const std::wstring command = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount " + device.Udn();
+    kxtest::SimulatedNas nas(argv[1], {L"Public", L"Music", L"Pictures", L"Videos"});
+    const std::wstring command = kxtest::Rundll32Command(L"ShellCommandMount", nas.Udn());
     Say(L"Mount: " + command);
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::wstring mutableCommand = command;
-    if (!::CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process)) {
+    const kx::unique_handle process = kxtest::StartProcess(command);
+    if (!process) {
         Say(L"cannot start rundll32");
         return 1;
     }
@@ -101,9 +95,7 @@ int wmain(int argc, wchar_t** argv)
     if (dialog == nullptr) {
         Say(L"no dialog appeared");
     }
-    const bool ended = ::WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+    const bool ended = ::WaitForSingleObject(process.get(), 20000) == WAIT_OBJECT_0;
     Say(ended ? L"the Mount command has ended" : L"the Mount command is still running");
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
     return result;
 }

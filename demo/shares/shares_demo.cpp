@@ -7,12 +7,14 @@
 
 #include "common/trace.h"
 #include "common/unique_handle.h"
-#include "demo_network.h"
+#include "simulated_network.h"
+#include "test_environment.h"
 #include "utilities/utilities.h"
 
 #include <strsafe.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,10 +22,7 @@ bool g_traceToStderr = false;
 
 void WriteUtf8(DWORD stream, const std::wstring& text)
 {
-    const int bytes =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
+    const std::string utf8 = kxtest::ToUtf8(text);
     DWORD written = 0;
     ::WriteFile(::GetStdHandle(stream), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
@@ -76,9 +75,19 @@ int ListShares(const std::wstring& host)
     return 0;
 }
 
-int MapShare(const std::wstring& host, const std::wstring& share)
+// The drive letter connected to remoteName, as "Z:", or "".
+std::wstring LetterConnectedTo(const kxtest::SimulatedNetworkSession& network, const std::wstring& remoteName)
 {
-    const std::wstring lettersBefore = kxdemo::LettersInUse();
+    for (wchar_t letter = L'Z'; letter >= L'A'; --letter) {
+        if (network.DriveConnection(letter) == remoteName) {
+            return std::wstring(1, letter) + L":";
+        }
+    }
+    return {};
+}
+
+int MapShare(const kxtest::SimulatedNetworkSession& network, const std::wstring& host, const std::wstring& share)
+{
     kx::unique_bstr nas(::SysAllocString(host.c_str()));
     kx::unique_bstr mountShare(::SysAllocString(share.c_str()));
     const HRESULT result =
@@ -90,13 +99,7 @@ int MapShare(const std::wstring& host, const std::wstring& share)
         PrintLine(L"Mapping " + remoteName + L" failed: " + code);
         return 2;
     }
-    std::wstring chosen;
-    for (const wchar_t letter : kxdemo::LettersInUse()) {
-        if (lettersBefore.find(letter) == std::wstring::npos) {
-            chosen = std::wstring(1, letter) + L":";
-        }
-    }
-    PrintLine(L"Mapped " + remoteName + L" to " + chosen);
+    PrintLine(L"Mapped " + remoteName + L" to " + LetterConnectedTo(network, remoteName));
     return 0;
 }
 
@@ -124,20 +127,17 @@ int wmain(int argc, wchar_t** argv)
         PrintLine(L"usage: kx_demo_shares [--host NAME] [--share NAME] [--trace]");
         return 64;
     }
-    if (!kxdemo::StandInMprLoaded()) {
+    if (!kxtest::StandInMprLoaded()) {
         PrintLine(L"The stand-in mpr.dll is not loaded: run in the test prefix with WINEDLLOVERRIDES=mpr=n");
         return 3;
     }
+    const kxtest::SimulatedNetworkSession network;
+    std::unique_ptr<kxtest::SimulatedShareHost> ownHost;
     if (options.ownHost) {
-        kxdemo::ConfigureHost(options.host, {L"Public", L"Music", L"Photos", L"Videos", L"Recorded TV",
-                                             L"|9|\\\\" + options.host + L"\\Backups"});
+        ownHost = std::make_unique<kxtest::SimulatedShareHost>(
+            options.host, std::vector<std::wstring>{L"Public", L"Music", L"Photos", L"Videos", L"Recorded TV",
+                                                    L"|9|\\\\" + options.host + L"\\Backups"});
     }
-    int exitCode = ListShares(options.host);
-    if (exitCode == 0) {
-        exitCode = MapShare(options.host, options.share);
-    }
-    if (options.ownHost) {
-        kxdemo::RemoveHost(options.host);
-    }
-    return exitCode;
+    const int exitCode = ListShares(options.host);
+    return exitCode != 0 ? exitCode : MapShare(network, options.host, options.share);
 }

@@ -32,15 +32,15 @@ int wmain(int argc, wchar_t** argv)
     const int runs = argc > 1 ? std::wcstol(argv[1], nullptr, 10) : 20;
     kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://nas-bench:5000/rootDesc.xml");
     ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", L"NUL");
-    const std::wstring entry = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandInstallConnect ";
-    MillisecondsPerRun(entry + device.Udn(), 2); // warm the prefix's caches first
+    const wchar_t* entry = L"ShellCommandInstallConnect";
+    MillisecondsPerRun(kxtest::Rundll32Command(entry, device.Udn()), 2); // warm the prefix's caches first
     const std::wstring emptyLibrary = argc > 2 ? kxtest::ToWindowsPath(argv[2]) : L"";
     const double empty =
         emptyLibrary.empty()
             ? 0.0
             : MillisecondsPerRun(L"rundll32.exe " + emptyLibrary + L",EmptyEntry " + device.Udn(), runs);
-    const double baseline = MillisecondsPerRun(entry + L"no-identity", runs);
-    const double verb = MillisecondsPerRun(entry + device.Udn(), runs);
+    const double baseline = MillisecondsPerRun(kxtest::Rundll32Command(entry, L"no-identity"), runs);
+    const double verb = MillisecondsPerRun(kxtest::Rundll32Command(entry, device.Udn()), runs);
     std::printf("runs per case: %d\n", runs);
     std::printf("rundll32, empty entry: %.1f ms\n", empty);
     std::printf("rundll32, entry without identity: %.1f ms\n", baseline);

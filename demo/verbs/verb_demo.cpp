@@ -6,24 +6,14 @@
 // Usage: kx_verb_demo <library path> <host> <log folder>
 
 #include "commands/device_identity.h"
-#include "import_patch.h"
+#include "product_library.h"
 #include "simulated_device.h"
 #include "test_environment.h"
-
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
 
 namespace {
-
-std::wstring g_openTarget;
-
-BOOL WINAPI CapturingShellExecuteExW(SHELLEXECUTEINFOW* request)
-{
-    g_openTarget = request->lpFile != nullptr ? request->lpFile : L"";
-    return TRUE;
-}
 
 void Say(const std::wstring& line)
 {
@@ -40,28 +30,22 @@ void ShowResolution(const std::wstring& udn)
 
 void RunOpenInProcess(const std::wstring& libraryPath, const std::wstring& udn)
 {
-    HMODULE library = ::LoadLibraryW(libraryPath.c_str());
-    if (library == nullptr) {
+    const kxtest::ProductLibrary library(libraryPath);
+    const kxtest::VerbEntry open = library.Verb("ShellCommandOpen");
+    if (open == nullptr) {
         Say(L"Open: cannot load " + libraryPath);
         return;
     }
-    using VerbEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
-    auto open = reinterpret_cast<VerbEntry>(reinterpret_cast<void*>(::GetProcAddress(library, "ShellCommandOpen")));
-    {
-        kxtest::ImportPatch capture(library, "SHELL32.dll", "ShellExecuteExW",
-                                    reinterpret_cast<const void*>(&CapturingShellExecuteExW));
-        std::string commandLine = "KXBL_VNTRTZ71_2_2_0.dll,ShellCommandOpen " + kxtest::ToUtf8(udn);
-        open(nullptr, library, commandLine.data(), SW_SHOWNORMAL);
-    }
-    Say(L"Open: shell asked to open " + (g_openTarget.empty() ? L"(nothing)" : g_openTarget));
-    ::FreeLibrary(library);
+    const kxtest::LaunchCapture capture(library.Module());
+    library.RunVerb(open, "KXBL_VNTRTZ71_2_2_0.dll,ShellCommandOpen " + kxtest::ToUtf8(udn));
+    Say(L"Open: shell asked to open " + (capture.Launches() == 0 ? L"(nothing)" : capture.LastTarget()));
 }
 
 void RunInstallConnectThroughRundll32(const std::wstring& udn, const std::wstring& logFolder)
 {
     const std::wstring log = logFolder + L"\\" + kxtest::UniqueName(L"demo-launch-") + L".log";
     ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", log.c_str());
-    const std::wstring command = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandInstallConnect " + udn;
+    const std::wstring command = kxtest::Rundll32Command(L"ShellCommandInstallConnect", udn);
     Say(L"Install Connector: " + command);
     kxtest::RunProcess(command, 60000);
     std::string launched = kxtest::WaitForFileText(log, 20000);

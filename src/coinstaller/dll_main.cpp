@@ -1,4 +1,4 @@
-#include "coinstaller/module_instance.h"
+#include "common/module_instance.h"
 
 // Runs under the loader lock: it records the handle and does nothing else.
 BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD reason, LPVOID /*reserved*/)

@@ -1,9 +1,8 @@
 #include "commands/shell_commands.h"
 
-#include "commands/device_identity.h"
+#include "commands/verb_prologue.h"
 #include "common/counted_string.h"
 #include "common/hresult_error.h"
-#include "common/trace.h"
 #include "utilities/utilities.h"
 
 namespace kx {
@@ -11,11 +10,6 @@ namespace kx {
 namespace {
 
 using TargetBuilder = CountedString (*)(const CountedString& host);
-
-CountedString BuildFolderTarget(const CountedString& host)
-{
-    return CountedString::Concat(CountedString::Make(L"\\\\"), host);
-}
 
 CountedString BuildConnectorTarget(const CountedString& host)
 {
@@ -28,39 +22,22 @@ CountedString BuildConnectorTarget(const CountedString& host)
 void RunLaunchVerb(const wchar_t* udnTraceFormat, HWND hwnd, HINSTANCE hinst, LPSTR commandLine,
                    TargetBuilder buildTarget)
 {
-    TraceHandlerEntry(hwnd, hinst);
-    CountedString udn;
-    if (!ExtractDeviceUdn(commandLine, udn)) {
-        return;
-    }
-    TraceLine(udnTraceFormat, udn.Text());
-    CountedString host = CountedString::Make(nullptr);
-    if (!ResolveDeviceHost(udn, host)) {
+    CountedString host;
+    if (!ResolveVerbDevice(udnTraceFormat, hwnd, hinst, commandLine, host)) {
         return;
     }
     const CountedString target = buildTarget(host);
     CUtilities::LaunchExplorer(target.Text());
 }
 
-int HandleAsTraceNumber(const void* handle) noexcept
-{
-    return static_cast<int>(reinterpret_cast<INT_PTR>(handle));
-}
-
 } // namespace
-
-void TraceHandlerEntry(HWND hwnd, HINSTANCE hinst) noexcept
-{
-    TraceLine(L"hwnd: %d\r\n", HandleAsTraceNumber(hwnd));
-    TraceLine(L"hinst: %d\r\n", HandleAsTraceNumber(hinst));
-}
 
 } // namespace kx
 
 void CALLBACK ShellCommandOpen(HWND hwnd, HINSTANCE hinst, LPSTR commandLine, int /*showCommand*/)
 {
     kx::RunExportGuarded([&] {
-        kx::RunLaunchVerb(L"ShellCommandOpen: uuid found: %s\r\n", hwnd, hinst, commandLine, kx::BuildFolderTarget);
+        kx::RunLaunchVerb(L"ShellCommandOpen: uuid found: %s\r\n", hwnd, hinst, commandLine, kx::DeviceFolder);
     });
 }
 

@@ -8,10 +8,3 @@ extern "C" {
 void CALLBACK ShellCommandOpen(HWND hwnd, HINSTANCE hinst, LPSTR commandLine, int showCommand);
 void CALLBACK ShellCommandInstallConnect(HWND hwnd, HINSTANCE hinst, LPSTR commandLine, int showCommand);
 }
-
-namespace kx {
-
-// Traces the window and instance handles that every verb handler receives.
-void TraceHandlerEntry(HWND hwnd, HINSTANCE hinst) noexcept;
-
-} // namespace kx

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/share_name_list.h"
 #include "localization/localized_text.h"
-#include "utilities/share_name_list.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utilities/share_name_list.h"
+#include "common/share_name_list.h"
 
 #include <windows.h>
 #include <oleauto.h>

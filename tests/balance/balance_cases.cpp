@@ -1,13 +1,6 @@
 #include "balance_cases.h"
 
-#include "test_environment.h"
-
 namespace kxtest {
-
-SimulatedNas::SimulatedNas(const std::vector<std::wstring>& shares)
-    : host_(shares), device_(NewUdn(), L"http://" + host_.Name() + L":5000/rootDesc.xml")
-{
-}
 
 void CoInstallerCase::SetUp()
 {
@@ -44,18 +37,6 @@ DWORD CoInstallerCase::Call(DI_FUNCTION code)
 std::string CoInstallerCaseName(const ::testing::TestParamInfo<CoInstallerCode>& code)
 {
     return std::to_string(code.param.code);
-}
-
-void SimulatedNas::FailEnumerationLate()
-{
-    host_.SetNumber(kxsim::HostBatchSizeValue, 1);
-    host_.FailBatch(2, ERROR_UNEXP_NET_ERR);
-    host_.SetNumber(kxsim::HostCloseErrorValue, ERROR_BAD_NETPATH);
-}
-
-std::string SimulatedNas::CommandLine(const char* verb) const
-{
-    return std::string("KXBL_VNTRTZ71_2_2_0.dll,") + verb + " " + ToUtf8(device_.Udn());
 }
 
 MountThroughDialog::MountThroughDialog(const ProductLibrary& library)

@@ -3,12 +3,10 @@
 #include "device_info_set.h"
 #include "product_library.h"
 #include "simulated_device.h"
-#include "simulated_network.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace kxtest {
 
@@ -49,27 +47,6 @@ std::string CoInstallerCaseName(const ::testing::TestParamInfo<CoInstallerCode>&
 // Under Wine every mapping made from the Mount dialog leaves one 40-byte block in the process
 // heap that no call of the library allocated (the library's own blocks are counted exactly).
 constexpr SIZE_T WineHeapPerDialogMapping = 64;
-
-// A simulated device on the network: found by the UPnP finder, answering on a share host.
-class SimulatedNas {
-public:
-    explicit SimulatedNas(const std::vector<std::wstring>& shares);
-    const std::wstring& HostName() const { return host_.Name(); }
-    SimulatedShareHost& Host() { return host_; }
-    // The device reports its first share, fails the next batch and then the close, so that a
-    // Mount command ends before any window, through both error paths of the enumeration.
-    void FailEnumerationLate();
-    // "KXBL_VNTRTZ71_2_2_0.dll,<verb> uuid:..." as the shell passes it
-    std::string CommandLine(const char* verb) const;
-
-private:
-    SimulatedShareHost host_;
-    SimulatedUpnpDevice device_;
-};
-
-} // namespace kxtest
-
-namespace kxtest {
 
 // The Mount verb through its dialog: a device with two standard shares whose second one refuses
 // every mapping, so that runs end both through Close after a clean pass and through the close

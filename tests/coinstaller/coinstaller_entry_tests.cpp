@@ -4,7 +4,6 @@
 #include "device_info_set.h"
 #include "import_patch.h"
 #include "network_explorer_expectations.h"
-#include "real_function.h"
 #include "registry_call_log.h"
 #include "trace_recorder.h"
 

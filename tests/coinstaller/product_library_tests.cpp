@@ -1,7 +1,6 @@
-#include "coinstaller/coinstaller_entry.h"
-#include "common/unique_handle.h"
 #include "device_info_set.h"
 #include "network_explorer_expectations.h"
+#include "product_library.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -12,50 +11,9 @@
 
 namespace {
 
-using EntryFunctionOrNull = decltype(&CoDeviceInstall);
-
-struct ProcessOutput {
-    DWORD exitCode;
-    std::string text;
-};
-
-// Runs a Windows program with its standard output and error going to a file, and reads it.
-ProcessOutput RunCapturingOutput(const std::wstring& commandLine)
+kxtest::ProcessOutput QueryTree(const std::wstring& path)
 {
-    const std::wstring outputPath = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(L"output-") + L".txt";
-    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    kx::unique_handle file(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         &inheritable, CREATE_ALWAYS, 0, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
-        return {~0u, {}};
-    }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file.get();
-    startup.hStdError = file.get();
-    std::wstring mutableLine = commandLine;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &process)) {
-        return {~0u, {}};
-    }
-    kx::unique_handle processHandle(process.hProcess);
-    kx::unique_handle threadHandle(process.hThread);
-    DWORD exitCode = ~0u;
-    if (::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
-        ::GetExitCodeProcess(process.hProcess, &exitCode);
-    }
-    file.reset();
-    ProcessOutput output{exitCode, kxtest::ReadFileText(outputPath)};
-    ::DeleteFileW(outputPath.c_str());
-    return output;
-}
-
-ProcessOutput QueryTree(const std::wstring& path)
-{
-    return RunCapturingOutput(L"reg.exe query \"HKEY_CLASSES_ROOT\\" + path + L"\" /s");
+    return kxtest::RunProcessCapturingOutput(L"reg.exe query \"HKEY_CLASSES_ROOT\\" + path + L"\" /s", 30000);
 }
 
 // The value rows of `reg query /s` as "key | name | type | data", one per value.
@@ -98,26 +56,12 @@ std::set<std::string> ExpectedValueRows(const std::wstring& path, const kxtest::
 class ProductLibrary : public ::testing::Test {
 protected:
     void SetUp() override { kxtest::DeleteNetworkExplorerKeys(); }
-    void TearDown() override
-    {
-        kxtest::DeleteNetworkExplorerKeys();
-        if (library_ != nullptr) {
-            ::FreeLibrary(library_);
-        }
-    }
+    void TearDown() override { kxtest::DeleteNetworkExplorerKeys(); }
 
-    EntryFunctionOrNull Load(const char* name)
-    {
-        if (library_ == nullptr) {
-            library_ = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
-        }
-        return library_ == nullptr
-                   ? nullptr
-                   : reinterpret_cast<EntryFunctionOrNull>(reinterpret_cast<void*>(::GetProcAddress(library_, name)));
-    }
+    kxtest::CoInstallerEntry Load(const char* name) const { return library_.CoInstaller(name); }
 
 private:
-    HMODULE library_ = nullptr;
+    kxtest::ProductLibrary library_;
 };
 
 // The built library as the framework would load it, read back by Wine's own registry tool.
@@ -132,8 +76,8 @@ TEST_F(ProductLibrary, RegistersAndRemovesTheDeviceThroughItsExports)
 
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
               coDeviceInstall(DIF_INSTALLINTERFACES, devices.Set(), devices.Element(), nullptr));
-    const ProcessOutput hardwareId = QueryTree(kxtest::ExpectedHardwareIdKeyPath);
-    const ProcessOutput deviceType = QueryTree(kxtest::ExpectedDeviceTypeKeyPath);
+    const kxtest::ProcessOutput hardwareId = QueryTree(kxtest::ExpectedHardwareIdKeyPath);
+    const kxtest::ProcessOutput deviceType = QueryTree(kxtest::ExpectedDeviceTypeKeyPath);
     EXPECT_EQ(0u, hardwareId.exitCode);
     EXPECT_EQ(ExpectedValueRows(kxtest::ExpectedHardwareIdKeyPath, kxtest::ExpectedHardwareIdTree()),
               ValueRows(hardwareId.text));

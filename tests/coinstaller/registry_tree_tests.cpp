@@ -2,7 +2,6 @@
 #include "common/bounded_text.h"
 #include "common/unique_handle.h"
 #include "import_patch.h"
-#include "real_function.h"
 #include "registry_snapshot.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,11 @@
 // The shipped library as Windows sees it: loaded from disk, entered through its exports, and
 // run by rundll32 the way the shell runs a verb.
 
-#include "import_patch.h"
+#include "product_library.h"
 #include "simulated_device.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
-
-#include <shellapi.h>
 
 #include <string>
 
@@ -15,27 +13,15 @@ using kxtest::SimulatedUpnpDevice;
 
 namespace {
 
-using VerbEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
-
 class LoadedLibrary : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        module_ = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
-        ASSERT_NE(nullptr, module_) << "cannot load " << kxtest::ToUtf8(kxtest::ProductDllPath());
+        ASSERT_NE(nullptr, library_.Module()) << "cannot load " << kxtest::ToUtf8(kxtest::ProductDllPath());
     }
-    void TearDown() override
-    {
-        if (module_ != nullptr) {
-            ::FreeLibrary(module_);
-        }
-    }
-    VerbEntry Entry(const char* name) const
-    {
-        return reinterpret_cast<VerbEntry>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
-    }
+    kxtest::VerbEntry Entry(const char* name) const { return library_.Verb(name); }
 
-    HMODULE module_ = nullptr;
+    kxtest::ProductLibrary library_;
 };
 
 TEST_F(LoadedLibrary, ExportsTheVerbsByTheirAnsiNamesOnly)
@@ -47,25 +33,14 @@ TEST_F(LoadedLibrary, ExportsTheVerbsByTheirAnsiNamesOnly)
     EXPECT_EQ(nullptr, Entry("ShellCommandInstallConnectW"));
 }
 
-std::wstring g_launchedFile;
-
-BOOL WINAPI CapturingShellExecuteExW(SHELLEXECUTEINFOW* request)
-{
-    g_launchedFile = request->lpFile != nullptr ? request->lpFile : L"<null>";
-    return TRUE;
-}
-
 TEST_F(LoadedLibrary, OpenHandsTheDevicesFolderToTheShell)
 {
     // Wine cannot open a UNC folder, so the library's own call to the shell is captured.
-    kxtest::ImportPatch capture(module_, "SHELL32.dll", "ShellExecuteExW",
-                                reinterpret_cast<const void*>(&CapturingShellExecuteExW));
+    kxtest::LaunchCapture capture(library_.Module());
     ASSERT_TRUE(capture.Installed());
     SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://nas-open:80/desc.xml");
-    std::string commandLine = kxtest::ToUtf8(device.Udn());
-    g_launchedFile.clear();
-    Entry("ShellCommandOpen")(nullptr, module_, commandLine.data(), SW_SHOWNORMAL);
-    EXPECT_EQ(L"\\\\nas-open", g_launchedFile);
+    library_.RunVerb(Entry("ShellCommandOpen"), kxtest::ToUtf8(device.Udn()));
+    EXPECT_EQ(L"\\\\nas-open", capture.LastTarget());
 }
 
 class ThroughRundll32 : public ::testing::Test {
@@ -77,10 +52,9 @@ protected:
     }
     void TearDown() override { ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", nullptr); }
 
-    void RunVerb(const std::wstring& entry, const std::wstring& identity)
+    void RunVerb(const wchar_t* entry, const std::wstring& identity)
     {
-        const std::wstring commandLine = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll," + entry + L" " + identity;
-        ASSERT_EQ(0u, kxtest::RunProcess(commandLine, 60000));
+        ASSERT_EQ(0u, kxtest::RunProcess(kxtest::Rundll32Command(entry, identity), 60000));
     }
 
     std::wstring logPath_;

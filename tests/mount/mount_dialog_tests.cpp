@@ -3,8 +3,8 @@
 
 #include "dialog_driver.h"
 #include "import_patch.h"
+#include "product_library.h"
 #include "simulated_device.h"
-#include "simulated_network.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +19,6 @@ using kxtest::DialogDriver;
 using kxtest::DialogRow;
 
 namespace {
-
-using VerbEntry = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
 
 std::vector<std::string> ConnectCalls(const kxtest::SimulatedNetworkSession& network)
 {
@@ -40,10 +38,9 @@ protected:
         if (kxtest::EnvironmentText(L"DISPLAY").empty()) {
             GTEST_SKIP() << "no display: the dialog cannot be shown";
         }
-        library_ = ::LoadLibraryW(kxtest::ProductDllPath().c_str());
-        ASSERT_NE(nullptr, library_);
+        ASSERT_NE(nullptr, library_.Module());
         ASSERT_TRUE(kxtest::StandInMprLoaded()) << "run with WINEDLLOVERRIDES=mpr=n";
-        mount_ = reinterpret_cast<VerbEntry>(reinterpret_cast<void*>(::GetProcAddress(library_, "ShellCommandMount")));
+        mount_ = library_.Verb("ShellCommandMount");
         ASSERT_NE(nullptr, mount_);
     }
     void TearDown() override
@@ -61,10 +58,8 @@ protected:
     // Starts the Mount command for a device whose shares are entries, on its own thread.
     void StartMount(const std::vector<std::wstring>& entries, HWND owner = nullptr)
     {
-        host_ = std::make_unique<kxtest::SimulatedShareHost>(entries);
-        device_ = std::make_unique<kxtest::SimulatedUpnpDevice>(kxtest::NewUdn(),
-                                                                L"http://" + host_->Name() + L":5000/desc.xml");
-        StartCommand("KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount " + kxtest::ToUtf8(device_->Udn()), owner);
+        nas_ = std::make_unique<kxtest::SimulatedNas>(entries);
+        StartCommand(nas_->CommandLine("ShellCommandMount"), owner);
     }
     void StartCommand(const std::string& commandLine, HWND owner = nullptr)
     {
@@ -80,7 +75,7 @@ protected:
         }
         driver.Press(IDOK);
     }
-    HMODULE Library() const { return library_; }
+    HMODULE Library() const { return library_.Module(); }
     bool CommandEnded(DWORD timeoutMs) const { return kxtest::WaitPumping(command_, timeoutMs); }
 
     HWND Dialog()
@@ -91,19 +86,18 @@ protected:
     }
 
     kxtest::SimulatedNetworkSession network_;
-    std::unique_ptr<kxtest::SimulatedShareHost> host_;
-    std::unique_ptr<kxtest::SimulatedUpnpDevice> device_;
+    std::unique_ptr<kxtest::SimulatedNas> nas_;
 
 private:
     static DWORD WINAPI RunCommand(void* context)
     {
         auto* test = static_cast<MountDialogUi*>(context);
-        test->mount_(test->owner_, test->library_, test->commandLine_.data(), SW_SHOWNORMAL);
+        test->library_.RunVerb(test->mount_, test->commandLine_, test->owner_);
         return 0;
     }
 
-    HMODULE library_ = nullptr;
-    VerbEntry mount_ = nullptr;
+    kxtest::ProductLibrary library_;
+    kxtest::VerbEntry mount_ = nullptr;
     HANDLE command_ = nullptr;
     HWND owner_ = nullptr;
     std::string commandLine_;
@@ -189,7 +183,7 @@ TEST_F(MountDialogUi, TwoSuccessfulMappingsKeepTheDialogOpen)
     ASSERT_EQ(2u, connects.size());
     const std::string expectedStart = "WNetUseConnectionW owner=NULL resource={scope=0 type=1 display=0 usage=0 "
                                       "local=\"\" remote=\"\\\\" +
-                                      kxtest::ToUtf8(host_->Name()) + "\\Music\"";
+                                      kxtest::ToUtf8(nas_->HostName()) + "\\Music\"";
     EXPECT_EQ(expectedStart, connects[0].substr(0, expectedStart.size()));
     EXPECT_NE(std::string::npos, connects[0].find("password=NULL user=NULL flags=0x80"));
     EXPECT_NE(std::string::npos, connects[1].find("\\Videos\""));
@@ -198,7 +192,7 @@ TEST_F(MountDialogUi, TwoSuccessfulMappingsKeepTheDialogOpen)
 TEST_F(MountDialogUi, AFailedMappingStillTriesTheNextRowThenCloses)
 {
     StartMount({L"Music", L"Videos"});
-    host_->Refuse(L"Music", ERROR_ACCESS_DENIED);
+    nas_->Host().Refuse(L"Music", ERROR_ACCESS_DENIED);
     HWND dialog = Dialog();
     ASSERT_NE(nullptr, dialog);
     DialogDriver driver(dialog);
@@ -209,7 +203,7 @@ TEST_F(MountDialogUi, AFailedMappingStillTriesTheNextRowThenCloses)
     ASSERT_EQ(2u, connects.size());
     EXPECT_NE(std::string::npos, connects[0].find("-> 5"));
     EXPECT_NE(std::string::npos, connects[1].find("\\Videos\""));
-    EXPECT_EQ(host_->Unc() + L"\\Videos", network_.DriveConnection(L'Z'));
+    EXPECT_EQ(nas_->Host().Unc() + L"\\Videos", network_.DriveConnection(L'Z'));
 }
 
 // Stands between the library and WNetUseConnectionW: before each mapping it sends the dialog a
@@ -235,7 +229,7 @@ DWORD WINAPI ReenteringConnect(HWND owner, LPNETRESOURCEW resource, LPCWSTR pass
 TEST_F(MountDialogUi, AMessageDuringThePassDoesNotCloseTheDialogEarly)
 {
     StartMount({L"Music", L"Videos", L"Pictures"});
-    host_->Refuse(L"Music", ERROR_ACCESS_DENIED);
+    nas_->Host().Refuse(L"Music", ERROR_ACCESS_DENIED);
     HWND dialog = Dialog();
     ASSERT_NE(nullptr, dialog);
     kxtest::ImportPatch probe(Library(), "MPR.dll", "WNetUseConnectionW",
@@ -382,16 +376,11 @@ TEST(MountThroughRundll32, ASecondCommandBringsTheFirstDialogForward)
         GTEST_SKIP() << "no display: the dialog cannot be shown";
     }
     kxtest::SimulatedNetworkSession network;
-    kxtest::SimulatedShareHost host({L"Public", L"Music", L"Pictures"});
-    kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://" + host.Name() + L"/desc.xml");
-    const std::wstring command = L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,ShellCommandMount " + device.Udn();
+    kxtest::SimulatedNas nas({L"Public", L"Music", L"Pictures"});
+    const std::wstring command = kxtest::Rundll32Command(L"ShellCommandMount", nas.Udn());
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION first = {};
-    std::wstring firstLine = command;
-    ASSERT_TRUE(
-        ::CreateProcessW(nullptr, firstLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &first));
+    const kx::unique_handle first = kxtest::StartProcess(command);
+    ASSERT_TRUE(first);
     HWND dialog = kxtest::WaitForMountDialog(20000);
     ASSERT_NE(nullptr, dialog);
 
@@ -405,11 +394,9 @@ TEST(MountThroughRundll32, ASecondCommandBringsTheFirstDialogForward)
     const std::vector<DialogRow> rows = driver.Rows();
     EXPECT_EQ(L"", rows[0].status);
     EXPECT_EQ(L"Mount successful", rows[1].status);
-    EXPECT_EQ(host.Unc() + L"\\Pictures", network.DriveConnection(L'Z'));
+    EXPECT_EQ(nas.Host().Unc() + L"\\Pictures", network.DriveConnection(L'Z'));
     driver.Press(IDOK);
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(first.hProcess, 20000));
-    ::CloseHandle(first.hProcess);
-    ::CloseHandle(first.hThread);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(first.get(), 20000));
 }
 
 } // namespace

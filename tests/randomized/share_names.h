@@ -1,7 +1,7 @@
 #pragma once
 
 #include "random_cases.h"
-#include "utilities/share_name_list.h"
+#include "common/share_name_list.h"
 
 #include <array>
 #include <string>

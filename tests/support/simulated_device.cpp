@@ -35,9 +35,33 @@ SimulatedUpnpDevice::~SimulatedUpnpDevice()
     ::RegDeleteKeyW(HKEY_CURRENT_USER, DeviceKeyPath(udn_).c_str());
 }
 
+SimulatedNas::SimulatedNas(const std::vector<std::wstring>& shares) : SimulatedNas(UniqueName(L"kxnas-"), shares) {}
+
+SimulatedNas::SimulatedNas(std::wstring hostName, const std::vector<std::wstring>& shares)
+    : host_(std::move(hostName), shares), device_(NewUdn(), L"http://" + host_.Name() + L":5000/rootDesc.xml")
+{
+}
+
+void SimulatedNas::FailEnumerationLate()
+{
+    host_.SetNumber(kxsim::HostBatchSizeValue, 1);
+    host_.FailBatch(2, ERROR_UNEXP_NET_ERR);
+    host_.SetNumber(kxsim::HostCloseErrorValue, ERROR_BAD_NETPATH);
+}
+
+std::string SimulatedNas::CommandLine(const char* verb) const
+{
+    return std::string("KXBL_VNTRTZ71_2_2_0.dll,") + verb + " " + ToUtf8(device_.Udn());
+}
+
 std::wstring NewUdn()
 {
     return UniqueName(L"uuid:kxsim-");
+}
+
+std::wstring Rundll32Command(const wchar_t* entry, const std::wstring& identity)
+{
+    return std::wstring(L"rundll32.exe KXBL_VNTRTZ71_2_2_0.dll,") + entry + L" " + identity;
 }
 
 kxsim::SimUpnpStatistics UpnpFinderStatistics()

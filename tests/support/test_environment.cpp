@@ -1,9 +1,5 @@
 #include "test_environment.h"
 
-#include "common/unique_handle.h"
-
-#include <vector>
-
 namespace kxtest {
 
 std::wstring EnvironmentText(const wchar_t* name)
@@ -49,26 +45,69 @@ std::wstring UniqueName(const std::wstring& prefix)
            std::to_wstring(::InterlockedIncrement(&counter));
 }
 
-DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
+namespace {
+
+// Standard output and error go to output when it is given (inherited), else where ours go.
+kx::unique_handle Start(const std::wstring& commandLine, HANDLE output)
 {
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(L'\0');
+    std::wstring mutableLine = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    if (output != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process)) {
+    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return {};
+    }
+    ::CloseHandle(process.hThread);
+    return kx::unique_handle(process.hProcess);
+}
+
+DWORD WaitForExitCode(const kx::unique_handle& process, DWORD timeoutMs)
+{
+    if (!process) {
         return ~0u;
     }
-    kx::unique_handle processHandle(process.hProcess);
-    kx::unique_handle threadHandle(process.hThread);
-    if (::WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process.hProcess, 1);
+    if (::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.get(), 1);
         return ~0u;
     }
     DWORD exitCode = ~0u;
-    ::GetExitCodeProcess(process.hProcess, &exitCode);
+    ::GetExitCodeProcess(process.get(), &exitCode);
     return exitCode;
+}
+
+} // namespace
+
+kx::unique_handle StartProcess(const std::wstring& commandLine)
+{
+    return Start(commandLine, nullptr);
+}
+
+DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    return WaitForExitCode(Start(commandLine, nullptr), timeoutMs);
+}
+
+ProcessOutput RunProcessCapturingOutput(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    const std::wstring outputPath = WorkDirectory() + L"\\" + UniqueName(L"output-") + L".txt";
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    kx::unique_handle file(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         &inheritable, CREATE_ALWAYS, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        return {~0u, {}};
+    }
+    const DWORD exitCode = WaitForExitCode(Start(commandLine, file.get()), timeoutMs);
+    file.reset();
+    ProcessOutput output{exitCode, ReadFileText(outputPath)};
+    ::DeleteFileW(outputPath.c_str());
+    return output;
 }
 
 std::string ReadFileText(const std::wstring& path)

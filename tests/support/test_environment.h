@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/unique_handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,8 +20,18 @@ std::wstring WorkDirectory();
 // A name no other test process of this run uses: prefix, process id and a counter.
 std::wstring UniqueName(const std::wstring& prefix);
 
-// Starts commandLine, waits at most timeoutMs and returns its exit code, or ~0u on failure.
+// Starts commandLine and returns its process at once; null when it could not be started.
+kx::unique_handle StartProcess(const std::wstring& commandLine);
+// Starts commandLine, waits at most timeoutMs (then ends it) and returns its exit code, or ~0u
+// on failure.
 DWORD RunProcess(const std::wstring& commandLine, DWORD timeoutMs);
+
+struct ProcessOutput {
+    DWORD exitCode;
+    std::string text;
+};
+// As RunProcess, with the program's standard output and error collected (through a file).
+ProcessOutput RunProcessCapturingOutput(const std::wstring& commandLine, DWORD timeoutMs);
 // The UTF-8 text of a file once it holds at least one line, or "" after timeoutMs.
 std::string WaitForFileText(const std::wstring& path, DWORD timeoutMs);
 std::string ReadFileText(const std::wstring& path);

@@ -1,7 +1,7 @@
 #include "allocation_faults.h"
 #include "commands/shell_commands.h"
 #include "import_patch.h"
-#include "mount/mount_dialog.h"
+#include "mount/mount_command.h"
 #include "simulated_device.h"
 #include "trace_recorder.h"
 

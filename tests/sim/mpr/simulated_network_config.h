@@ -27,9 +27,10 @@
 // Every call is appended as one UTF-8 line to the file that the environment variable
 // KXSIM_MPR_LOG of the calling process names (no log when unset). Strings are logged as NULL
 // or in double quotes, so a test can tell a null field from an empty one:
-//   WNetOpenEnumW scope=2 type=1 usage=0 resource={scope=2 type=1 display=0 usage=2 local="" remote="\\h" comment=""
-//   provider=""} -> 0 WNetEnumResourceW count=0xFFFFFFFF size=9600 -> 0 count=3 WNetCloseEnum -> 0 WNetUseConnectionW
-//   owner=NULL resource={...} password=NULL user=NULL flags=0x80 access=buffer size=260 -> 0 access="Z:"
+//   WNetOpenEnumW scope=2 type=1 usage=0 resource={scope=2 type=1 display=0 usage=2 local="" remote="\\h" comment="" provider=""} -> 0
+//   WNetEnumResourceW count=0xFFFFFFFF size=9600 -> 0 count=3
+//   WNetCloseEnum -> 0
+//   WNetUseConnectionW owner=NULL resource={...} password=NULL user=NULL flags=0x80 access=buffer size=260 -> 0 access="Z:"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "coinstaller/module_instance.h"
+#include "common/module_instance.h"
 
 namespace kx {
 

@@ -1,7 +1,5 @@
 #include "registry_call_log.h"
 
-#include "real_function.h"
-
 namespace kxtest {
 
 namespace {

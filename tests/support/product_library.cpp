@@ -7,7 +7,6 @@
 #include <shellapi.h>
 
 #include <memory>
-#include <vector>
 
 namespace kxtest {
 
@@ -39,7 +38,9 @@ BOOL WINAPI CapturedShellExecuteEx(SHELLEXECUTEINFOW* request)
 
 } // namespace
 
-ProductLibrary::ProductLibrary() : module_(::LoadLibraryW(ProductDllPath().c_str())) {}
+ProductLibrary::ProductLibrary() : ProductLibrary(ProductDllPath()) {}
+
+ProductLibrary::ProductLibrary(const std::wstring& path) : module_(::LoadLibraryW(path.c_str())) {}
 
 ProductLibrary::~ProductLibrary()
 {
@@ -53,16 +54,15 @@ VerbEntry ProductLibrary::Verb(const char* name) const
     return reinterpret_cast<VerbEntry>(reinterpret_cast<void*>(Export(module_, name)));
 }
 
-CoInstallerEntry ProductLibrary::CoInstaller() const
+CoInstallerEntry ProductLibrary::CoInstaller(const char* name) const
 {
-    return reinterpret_cast<CoInstallerEntry>(reinterpret_cast<void*>(Export(module_, "CoDeviceInstall")));
+    return reinterpret_cast<CoInstallerEntry>(reinterpret_cast<void*>(Export(module_, name)));
 }
 
-void ProductLibrary::RunVerb(VerbEntry verb, const std::string& commandLine) const
+void ProductLibrary::RunVerb(VerbEntry verb, const std::string& commandLine, HWND owner) const
 {
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    verb(nullptr, module_, line.data(), SW_SHOWNORMAL);
+    std::string line = commandLine;
+    verb(owner, module_, line.data(), SW_SHOWNORMAL);
 }
 
 LaunchCapture::LaunchCapture(HMODULE library)

@@ -13,7 +13,9 @@ using CoInstallerEntry = DWORD(WINAPI*)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA,
 // The built library loaded as a host process loads it, for as long as this object lives.
 class ProductLibrary {
 public:
+    // The library of the build tree (ProductDllPath).
     ProductLibrary();
+    explicit ProductLibrary(const std::wstring& path);
     ~ProductLibrary();
     ProductLibrary(const ProductLibrary&) = delete;
     ProductLibrary& operator=(const ProductLibrary&) = delete;
@@ -21,9 +23,9 @@ public:
     HMODULE Module() const { return module_; }
     // null when the library or the export is missing
     VerbEntry Verb(const char* name) const;
-    CoInstallerEntry CoInstaller() const;
+    CoInstallerEntry CoInstaller(const char* name = "CoDeviceInstall") const;
     // Runs a verb as rundll32 would, on a command line of its own that the verb may change.
-    void RunVerb(VerbEntry verb, const std::string& commandLine) const;
+    void RunVerb(VerbEntry verb, const std::string& commandLine, HWND owner = nullptr) const;
 
 private:
     HMODULE module_;
