@@ -10,18 +10,10 @@
 
 namespace kxdemo {
 
-// Owners of the handles whose "no handle" is INVALID_HANDLE_VALUE.
-template <typename T, auto CloseFunction>
-struct invalid_value_traits {
-    using pointer = T;
-    static pointer invalid() noexcept { return static_cast<pointer>(INVALID_HANDLE_VALUE); }
-    static void close(pointer value) noexcept { CloseFunction(value); }
-};
-
-using DeviceList = kx::unique_any<invalid_value_traits<HDEVINFO, &::SetupDiDestroyDeviceInfoList>>;
-using InfFile = kx::unique_any<invalid_value_traits<HINF, &::SetupCloseInfFile>>;
-using DeviceRegistryKey = kx::unique_any<invalid_value_traits<HKEY, &::RegCloseKey>>;
-using FileSearch = kx::unique_any<invalid_value_traits<HANDLE, &::FindClose>>;
+using DeviceList = kx::unique_any<kx::invalid_value_traits<HDEVINFO, &::SetupDiDestroyDeviceInfoList>>;
+using InfFile = kx::unique_any<kx::invalid_value_traits<HINF, &::SetupCloseInfFile>>;
+using DeviceRegistryKey = kx::unique_any<kx::invalid_value_traits<HKEY, &::RegCloseKey>>;
+using FileSearch = kx::unique_any<kx::invalid_value_traits<HANDLE, &::FindClose>>;
 
 // A text property of a device node (SPDRP_*), one entry per string of a REG_MULTI_SZ; empty
 // when the node has no such property.

@@ -63,6 +63,14 @@ struct null_handle_traits {
     static void close(pointer value) noexcept { CloseFunction(value); }
 };
 
+// For the handles whose "no handle" is INVALID_HANDLE_VALUE (files, searches, SetupAPI lists).
+template <typename T, auto CloseFunction>
+struct invalid_value_traits {
+    using pointer = T;
+    static pointer invalid() noexcept { return static_cast<pointer>(INVALID_HANDLE_VALUE); }
+    static void close(pointer value) noexcept { CloseFunction(value); }
+};
+
 inline void FreeProcessHeapBlock(void* block) noexcept
 {
     ::HeapFree(::GetProcessHeap(), 0, block);
@@ -74,5 +82,6 @@ using unique_handle = unique_any<null_handle_traits<HANDLE, &::CloseHandle>>;
 using unique_heap_block = unique_any<null_handle_traits<void*, &FreeProcessHeapBlock>>;
 using unique_wnet_enum = unique_any<null_handle_traits<HANDLE, &::WNetCloseEnum>>;
 using unique_hwnd = unique_any<null_handle_traits<HWND, &::DestroyWindow>>;
+using unique_hfile = unique_any<invalid_value_traits<HANDLE, &::CloseHandle>>;
 
 } // namespace kx

@@ -97,10 +97,9 @@ ProcessOutput RunProcessCapturingOutput(const std::wstring& commandLine, DWORD t
 {
     const std::wstring outputPath = WorkDirectory() + L"\\" + UniqueName(L"output-") + L".txt";
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    kx::unique_handle file(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         &inheritable, CREATE_ALWAYS, 0, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    kx::unique_hfile file(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &inheritable, CREATE_ALWAYS, 0, nullptr));
+    if (!file) {
         return {~0u, {}};
     }
     const DWORD exitCode = WaitForExitCode(Start(commandLine, file.get()), timeoutMs);
@@ -112,10 +111,9 @@ ProcessOutput RunProcessCapturingOutput(const std::wstring& commandLine, DWORD t
 
 std::string ReadFileText(const std::wstring& path)
 {
-    kx::unique_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    kx::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    if (!file) {
         return {};
     }
     std::string text;
