@@ -4,6 +4,7 @@
 # and a persistent wineserver so later processes start quickly.
 set -euo pipefail
 prefix=$1 library=$2 sim_dir=$3 work_dir=$4
+. "$(dirname "$0")/prefix_server.sh"
 
 wine=${KX_WINE64:-/usr/lib/wine/wine64}
 wineserver=${KX_WINESERVER:-/usr/lib/wine/wineserver}
@@ -34,4 +35,10 @@ cp "$sim_dir/mpr.dll" "$system32/mpr.dll"
 # The first Windows process starts the prefix's background services; they must not inherit the
 # output of a test, or CTest would wait for them.
 "$wine" reg query 'HKCU\Software\Wine' </dev/null >/dev/null 2>&1
-echo "prefix ready: $prefix"
+server=$(prefix_server_pid "$prefix")
+if [ -z "$server" ]; then
+    echo "no wineserver is serving $prefix after the set-up" >&2
+    exit 1
+fi
+echo "$server" >"$(server_pid_file "$work_dir")"
+echo "prefix ready: $prefix (wineserver pid $server)"

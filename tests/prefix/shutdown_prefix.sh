@@ -1,4 +1,15 @@
 #!/usr/bin/env bash
-# Ends every process of the test prefix and its wineserver.
-WINEPREFIX=$1 "${KX_WINESERVER:-/usr/lib/wine/wineserver}" -k >/dev/null 2>&1 || true
-exit 0
+# Ends every process of the test prefix and its wineserver. Fails when the wineserver that the
+# set-up started had ended before this point: every test that needed it after that is void.
+prefix=$1 work_dir=$2
+. "$(dirname "$0")/prefix_server.sh"
+status=0
+expected=$(cat "$(server_pid_file "$work_dir")" 2>/dev/null || true)
+if [ -n "$expected" ] && [ "$(prefix_server_pid "$prefix")" != "$expected" ]; then
+    echo "the wineserver of $prefix (pid $expected) ended during the run;" \
+        "the tests that hung or failed after it say nothing about the library"
+    touch "$(server_ended_marker "$work_dir")"
+    status=1
+fi
+WINEPREFIX=$prefix "${KX_WINESERVER:-/usr/lib/wine/wineserver}" -k >/dev/null 2>&1 || true
+exit $status

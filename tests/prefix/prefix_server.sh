@@ -1,0 +1,32 @@
+# Sourced by the prefix set-up and shut-down. The persistent wineserver of a prefix is found by
+# the WINEPREFIX in its environment; its pid is kept in the work folder so that the shut-down can
+# tell whether the server outlived every test (a wineserver that ends under running clients
+# leaves them waiting for a reply that never comes, so the tests hang until CTest's timeout).
+
+# prefix_server_pid PREFIX: the pid of the wineserver serving PREFIX, or nothing.
+prefix_server_pid() {
+    local process
+    for process in /proc/[0-9]*; do
+        case $({ cat "$process/comm"; } 2>/dev/null) in
+        wineserver | wineserver64) ;;
+        *) continue ;;
+        esac
+        if { tr '\0' '\n' <"$process/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$1"; then
+            echo "${process#/proc/}"
+            return
+        fi
+    done
+}
+
+# server_pid_file WORK_DIR: where the set-up notes the server's pid.
+server_pid_file() { echo "$1/wineserver.pid"; }
+# server_ended_marker WORK_DIR: left by the shut-down when the server had ended before it.
+server_ended_marker() { echo "$1/wineserver-ended"; }
+
+# prefix_server_alive PID: whether PID is still a wineserver.
+prefix_server_alive() {
+    case $({ cat "/proc/$1/comm"; } 2>/dev/null) in
+    wineserver | wineserver64) return 0 ;;
+    *) return 1 ;;
+    esac
+}

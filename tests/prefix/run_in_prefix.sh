@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs one test program in the test prefix (the arguments are the command). Should the prefix's
+# wineserver end while the program runs or before it starts, the program is ended at once and
+# the run fails with the reason: a program whose server is gone would wait for its replies until
+# CTest's timeout, and so would every program started after it.
+. "$(dirname "$0")/prefix_server.sh"
+server=$(cat "$(server_pid_file "${KX_WORK_DIR:-}")" 2>/dev/null || true)
+
+server_gone() { [ -n "$server" ] && ! prefix_server_alive "$server"; }
+report_gone() { echo "the wineserver of the test prefix (pid $server) has ended: $*" >&2; }
+
+if server_gone; then
+    report_gone "not started"
+    exit 1
+fi
+"$@" &
+program=$!
+while kill -0 "$program" 2>/dev/null; do
+    if server_gone; then
+        kill -KILL "$program" 2>/dev/null
+        wait "$program" 2>/dev/null
+        report_gone "the program was ended"
+        exit 1
+    fi
+    sleep 0.2
+done
+wait "$program"
