@@ -11,7 +11,7 @@ prefix_server_pid() {
         wineserver | wineserver64) ;;
         *) continue ;;
         esac
-        if { tr '\0' '\n' <"$process/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$1"; then
+        if { tr '\0' '\n' <"$process/environ"; } 2>/dev/null | grep -xF "WINEPREFIX=$1" >/dev/null; then
             echo "${process#/proc/}"
             return
         fi
