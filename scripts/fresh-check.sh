@@ -57,6 +57,10 @@ mount_in_root proc /proc -t proc
 mount_in_root sysfs /sys -t sysfs
 mount_in_root /dev /dev --bind
 mount_in_root devpts /dev/pts -t devpts -o newinstance,ptmxmode=0666
+# The scratch system shares the host's network namespace, and with it the abstract X sockets: an
+# X server of the host on display N makes an Xvfb started inside on N fail ("server already
+# running"). xvfb-run -a inside picks a number by the lock files it sees, so it sees the host's.
+cp /tmp/.X*-lock "$root/tmp/" 2>/dev/null || true
 
 # A login-like environment: nothing of this shell's (no DISPLAY, no WINEPREFIX, no PATH extras).
 in_root() {
