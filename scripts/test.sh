@@ -15,11 +15,12 @@ bash scripts/build.sh mingw
 bash scripts/build.sh clang
 # A run whose test prefix lost its wineserver says nothing about the library: the prefix's
 # shut-down reports it, and the suite runs once more on a fresh prefix. Any other failure stands.
+. tests/prefix/prefix_server.sh
 run_suite() {
     local tree=$1
     shift
     (cd "$tree" && ctest --output-on-failure -j"$(nproc)" "$@") && return 0
-    [ -e "$tree/tests/work/wineserver-ended" ] || return 1
+    [ -e "$(server_ended_marker "$tree/tests/work")" ] || return 1
     echo "== the wineserver of $tree/ ended during the run: the suite once more on a fresh prefix"
     (cd "$tree" && ctest --output-on-failure -j"$(nproc)" "$@")
 }

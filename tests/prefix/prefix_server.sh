@@ -30,3 +30,12 @@ prefix_server_alive() {
     *) return 1 ;;
     esac
 }
+
+# recorded_server WORK_DIR: the pid the set-up noted in WORK_DIR, or nothing.
+recorded_server() { cat "$(server_pid_file "$1")" 2>/dev/null || true; }
+# recorded_server_gone WORK_DIR: whether the server the set-up noted has ended.
+recorded_server_gone() {
+    local server
+    server=$(recorded_server "$1")
+    [ -n "$server" ] && ! prefix_server_alive "$server"
+}

@@ -4,10 +4,10 @@
 # the run fails with the reason: a program whose server is gone would wait for its replies until
 # CTest's timeout, and so would every program started after it.
 . "$(dirname "$0")/prefix_server.sh"
-server=$(cat "$(server_pid_file "${KX_WORK_DIR:-}")" 2>/dev/null || true)
+work_dir=${KX_WORK_DIR:-}
 
-server_gone() { [ -n "$server" ] && ! prefix_server_alive "$server"; }
-report_gone() { echo "the wineserver of the test prefix (pid $server) has ended: $*" >&2; }
+server_gone() { recorded_server_gone "$work_dir"; }
+report_gone() { echo "the wineserver of the test prefix (pid $(recorded_server "$work_dir")) has ended: $*" >&2; }
 
 if server_gone; then
     report_gone "not started"

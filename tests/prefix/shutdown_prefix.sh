@@ -4,9 +4,8 @@
 prefix=$1 work_dir=$2
 . "$(dirname "$0")/prefix_server.sh"
 status=0
-expected=$(cat "$(server_pid_file "$work_dir")" 2>/dev/null || true)
-if [ -n "$expected" ] && [ "$(prefix_server_pid "$prefix")" != "$expected" ]; then
-    echo "the wineserver of $prefix (pid $expected) ended during the run;" \
+if recorded_server_gone "$work_dir"; then
+    echo "the wineserver of $prefix (pid $(recorded_server "$work_dir")) ended during the run;" \
         "the tests that hung or failed after it say nothing about the library"
     touch "$(server_ended_marker "$work_dir")"
     status=1
