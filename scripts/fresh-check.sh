@@ -20,10 +20,28 @@ scratch=$(mktemp -d /var/tmp/kx-fresh-check.XXXXXX)
 root=$scratch/root
 mounted=()
 
+# Whatever still runs inside (the programs of a prefix whose server ended, an X server) holds
+# the bind of /dev: each is named and ended by pid, found by its root directory.
+end_processes_inside() {
+    local process pids=()
+    for process in /proc/[0-9]*; do
+        [ "$(readlink "$process/root" 2>/dev/null)" = "$root" ] && pids+=("${process#/proc/}")
+    done
+    [ ${#pids[@]} -eq 0 ] && return 0
+    echo "fresh-check: ${#pids[@]} processes were left running inside; ending them:" >&2
+    for process in "${pids[@]}"; do
+        echo "   $process $(tr '\0' ' ' <"/proc/$process/cmdline" 2>/dev/null | cut -c1-100)" >&2
+    done
+    kill -KILL "${pids[@]}" 2>/dev/null || true
+    sleep 1
+    return 1
+}
+
 # Unmounts before anything is deleted: a bind of /dev that is still mounted would take the
 # host's device nodes with it. If an unmount fails, the tree stays and the script says where.
 cleanup() {
     local i status=0
+    end_processes_inside || true
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || status=1
     done
@@ -82,5 +100,6 @@ for command in "bash scripts/demo.sh" "bash scripts/test.sh"; do
     fi
     tail -n 3 "$scratch/run.log" | sed 's/^/   | /'
 done
+end_processes_inside || status=1
 [ $status -eq 0 ] && echo "fresh-check: both README commands pass on a minimal Debian 12"
 exit $status

@@ -14,15 +14,30 @@ fi
 bash scripts/build.sh mingw
 bash scripts/build.sh clang
 # A run whose test prefix lost its wineserver says nothing about the library: the prefix's
-# shut-down reports it, and the suite runs once more on a fresh prefix. Any other failure stands.
+# shut-down reports it, and the suite runs once more on a fresh prefix. Any other failure stands,
+# and so does a second lost server. Every voided run is named again at the end.
 . tests/prefix/prefix_server.sh
+voided=()
+void_reason() { cat "$(server_ended_marker "$1/tests/work")" 2>/dev/null; }
+# The voided run's work folder (the server's log, status and core) is kept beside the new one.
+keep_voided_work() {
+    rm -rf "$1/tests/work.voided"
+    mv "$1/tests/work" "$1/tests/work.voided"
+}
 run_suite() {
-    local tree=$1
+    local tree=$1 reason
     shift
     (cd "$tree" && ctest --output-on-failure -j"$(nproc)" "$@") && return 0
-    [ -e "$(server_ended_marker "$tree/tests/work")" ] || return 1
-    echo "== the wineserver of $tree/ ended during the run: the suite once more on a fresh prefix"
-    (cd "$tree" && ctest --output-on-failure -j"$(nproc)" "$@")
+    reason=$(void_reason "$tree") || return 1
+    keep_voided_work "$tree"
+    reason=${reason//\/tests\/work\//\/tests\/work.voided\/}
+    voided+=("$tree/ wineserver ended ($reason)")
+    echo "== the wineserver of $tree/ ended during the run ($reason): the suite once more on a fresh prefix"
+    (cd "$tree" && ctest --output-on-failure -j"$(nproc)" "$@") && return 0
+    reason=$(void_reason "$tree") || return 1
+    voided+=(" $tree/ wineserver ended again ($reason)")
+    echo "== the wineserver of $tree/ ended in the second run too: the tree fails"
+    return 1
 }
 
 status=0
@@ -32,4 +47,7 @@ for tree in build build-clang; do
     run_suite "$tree" "$@" || status=1
 done
 bash scripts/lint.sh || status=1
+if [ ${#voided[@]} -gt 0 ]; then
+    (IFS=';' && echo "${#voided[@]} run$([ ${#voided[@]} -gt 1 ] && echo s) voided: ${voided[*]}")
+fi
 exit $status

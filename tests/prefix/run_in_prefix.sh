@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Runs one test program in the test prefix (the arguments are the command). Should the prefix's
 # wineserver end while the program runs or before it starts, the program is ended at once and
-# the run fails with the reason: a program whose server is gone would wait for its replies until
-# CTest's timeout, and so would every program started after it.
+# the run fails with the reason and what the server left: a program whose server is gone would
+# wait for its replies until CTest's timeout, and so would every program started after it.
 . "$(dirname "$0")/prefix_server.sh"
 work_dir=${KX_WORK_DIR:-}
 
 server_gone() { recorded_server_gone "$work_dir"; }
-report_gone() { echo "the wineserver of the test prefix (pid $(recorded_server "$work_dir")) has ended: $*" >&2; }
+report_gone() {
+    {
+        echo "the wineserver of the test prefix (pid $(recorded_server "$work_dir")) has ended: $*"
+        report_server_end "$work_dir"
+    } >&2
+}
 
 if server_gone; then
     report_gone "not started"

@@ -16,6 +16,9 @@ mkdir -p "$work_dir"
 
 "$wine" wineboot -i >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# A program that crashes ends at once with its fault in the output: the debugger Wine would start
+# instead waits on the display for a user, and the test for its timeout.
+"$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v winedbg.exe /d '' /f >/dev/null 2>&1
 
 system32=$prefix/drive_c/windows/system32
 cp "$library" "$system32/KXBL_VNTRTZ71_2_2_0.dll"
@@ -31,7 +34,8 @@ cp "$sim_dir/mpr.dll" "$system32/mpr.dll"
     /d '"C:\kxsim\launch_recorder.exe" "%1"' /f >/dev/null 2>&1
 
 "$wineserver" -k >/dev/null 2>&1 || true
-"$wineserver" -p </dev/null >/dev/null 2>&1
+"$wineserver" -w
+start_prefix_server "$wineserver" "$work_dir"
 # The first Windows process starts the prefix's background services; they must not inherit the
 # output of a test, or CTest would wait for them.
 "$wine" reg query 'HKCU\Software\Wine' </dev/null >/dev/null 2>&1
@@ -41,4 +45,5 @@ if [ -z "$server" ]; then
     exit 1
 fi
 echo "$server" >"$(server_pid_file "$work_dir")"
+readlink "/proc/$server/cwd" >"$(server_file "$work_dir" dir)"
 echo "prefix ready: $prefix (wineserver pid $server)"
