@@ -3,6 +3,10 @@
 #include "simulated_device.h"
 #include "simulated_network.h"
 
+#include <winternl.h>
+
+#include <cstring>
+#include <iomanip>
 #include <sstream>
 #include <vector>
 
@@ -10,7 +14,23 @@ namespace kxtest {
 
 namespace {
 
-SIZE_T BusyBytes(HANDLE heap)
+struct HeapBlock {
+    const void* address;
+    SIZE_T bytes;
+    unsigned char first[32]; // copied under the heap's lock: the block may be gone when reported
+};
+
+// The busy blocks of one moment, in storage of its own: recording them must not allocate from
+// the heaps being walked. The two latest moments are kept, enough for a before and an after.
+struct HeapSnapshot {
+    static constexpr size_t Capacity = 32768;
+    HeapBlock blocks[Capacity];
+    size_t count;
+};
+HeapSnapshot g_heapSnapshots[2];
+int g_lastHeapSnapshot = 0;
+
+SIZE_T RecordBusyBlocks(HANDLE heap, HeapSnapshot& snapshot)
 {
     SIZE_T total = 0;
     if (!::HeapLock(heap)) {
@@ -20,6 +40,13 @@ SIZE_T BusyBytes(HANDLE heap)
     while (::HeapWalk(heap, &entry)) {
         if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) {
             total += entry.cbData;
+            if (snapshot.count < HeapSnapshot::Capacity) {
+                HeapBlock& block = snapshot.blocks[snapshot.count++];
+                block.address = entry.lpData;
+                block.bytes = entry.cbData;
+                std::memcpy(block.first, entry.lpData,
+                            entry.cbData < sizeof block.first ? entry.cbData : sizeof block.first);
+            }
         }
     }
     ::HeapUnlock(heap);
@@ -27,36 +54,90 @@ SIZE_T BusyBytes(HANDLE heap)
 }
 
 // The C runtime keeps a heap of its own next to the process heap, so every heap is summed.
-SIZE_T HeapBytesInUse()
+SIZE_T HeapBytesInUse(HeapSnapshot& snapshot)
 {
     HANDLE heaps[64] = {};
     const DWORD count = ::GetProcessHeaps(ARRAYSIZE(heaps), heaps);
     SIZE_T total = 0;
+    snapshot.count = 0;
     for (DWORD index = 0; index < count && index < ARRAYSIZE(heaps); ++index) {
-        total += BusyBytes(heaps[index]);
+        total += RecordBusyBlocks(heaps[index], snapshot);
     }
     return total;
 }
 
-// The layout that NtQuerySystemInformation(SystemHandleInformation) fills in.
-struct SystemHandleEntry {
-    ULONG ownerProcessId;
-    BYTE objectType;
-    BYTE flags;
-    USHORT handleValue;
-    PVOID object;
-    ACCESS_MASK access;
-};
-struct SystemHandleTable {
-    ULONG count;
-    SystemHandleEntry entries[1];
-};
+bool Contains(const HeapSnapshot& snapshot, const HeapBlock& block)
+{
+    for (size_t index = 0; index < snapshot.count; ++index) {
+        if (snapshot.blocks[index].address == block.address && snapshot.blocks[index].bytes == block.bytes) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The module that address lies in, or "".
+std::string ModuleHolding(const void* address)
+{
+    HMODULE module = nullptr;
+    wchar_t path[MAX_PATH] = {};
+    char name[MAX_PATH] = {};
+    if (address == nullptr ||
+        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              static_cast<LPCWSTR>(address), &module) ||
+        ::GetModuleFileNameW(module, path, MAX_PATH) == 0 ||
+        ::WideCharToMultiByte(CP_UTF8, 0, path, -1, name, MAX_PATH, nullptr, nullptr) == 0) {
+        return "";
+    }
+    std::ostringstream where;
+    where << name << "+0x" << std::hex << (static_cast<const BYTE*>(address) - reinterpret_cast<const BYTE*>(module));
+    return where.str();
+}
+
+// A block's first bytes, and the module its first word points into (a vtable, the head of a
+// list the block is linked into): enough to tell whose block it is.
+std::string Describe(const HeapBlock& block)
+{
+    const SIZE_T shown = block.bytes < sizeof block.first ? block.bytes : sizeof block.first;
+    std::ostringstream text;
+    text << block.address << " (" << block.bytes << " bytes): " << std::hex << std::setfill('0');
+    for (SIZE_T index = 0; index < shown; ++index) {
+        text << std::setw(2) << static_cast<unsigned>(block.first[index]);
+    }
+    const void* firstWord = nullptr;
+    if (shown >= sizeof firstWord) {
+        std::memcpy(&firstWord, block.first, sizeof firstWord);
+    }
+    const std::string module = ModuleHolding(firstWord);
+    if (!module.empty()) {
+        text << " (points into " << module << ")";
+    }
+    return text.str();
+}
+
+void ReportNewBlocks(std::ostringstream& report, const ProcessResources& before, const ProcessResources& after)
+{
+    if (before.heapSnapshot == after.heapSnapshot) {
+        return;
+    }
+    const HeapSnapshot& old = g_heapSnapshots[before.heapSnapshot];
+    const HeapSnapshot& now = g_heapSnapshots[after.heapSnapshot];
+    int shown = 0;
+    for (size_t index = 0; index < now.count && shown < 6; ++index) {
+        if (!Contains(old, now.blocks[index])) {
+            report << "new block " << Describe(now.blocks[index]) << "; ";
+            ++shown;
+        }
+    }
+}
+
 using QuerySystemInformation = LONG(WINAPI*)(ULONG informationClass, void* buffer, ULONG bytes, ULONG* needed);
-constexpr ULONG SystemHandleInformation = 16;
+constexpr ULONG SystemProcessInformation = 5;
 constexpr LONG StatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
-// Wine answers GetProcessHandleCount with 0; the system-wide handle table it does keep.
-DWORD HandlesInSystemTable()
+// Wine's process list gives, as a process's handle count, the size its handle table has
+// grown to: no handle of the process lies beyond it.
+ULONG OwnHandleTableSize()
 {
     auto query = reinterpret_cast<QuerySystemInformation>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
@@ -65,18 +146,35 @@ DWORD HandlesInSystemTable()
     }
     std::vector<BYTE> buffer(1 << 16);
     LONG status = StatusInfoLengthMismatch;
-    while ((status = query(SystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
+    while ((status = query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
            StatusInfoLengthMismatch) {
         buffer.resize(buffer.size() * 2);
     }
-    if (status < 0) {
-        return 0;
+    const auto self = static_cast<ULONG_PTR>(::GetCurrentProcessId());
+    for (size_t offset = 0; status >= 0 && offset + sizeof(SYSTEM_PROCESS_INFORMATION) <= buffer.size();) {
+        const auto* process = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
+        if (reinterpret_cast<ULONG_PTR>(process->UniqueProcessId) == self) {
+            return process->HandleCount;
+        }
+        if (process->NextEntryOffset == 0) {
+            break;
+        }
+        offset += process->NextEntryOffset;
     }
-    const auto* table = reinterpret_cast<const SystemHandleTable*>(buffer.data());
-    const ULONG self = ::GetCurrentProcessId();
+    return 0;
+}
+
+// Wine answers GetProcessHandleCount with 0, and its server's system-wide handle list must not
+// be asked for: Wine 8's server walks the handle table of a process that has none yet (one that
+// is starting) past its end and dies of it. So every slot of this process's own table is tried.
+DWORD HandlesInOwnTable()
+{
+    const ULONG slots = OwnHandleTableSize();
     DWORD count = 0;
-    for (ULONG index = 0; index < table->count; ++index) {
-        count += table->entries[index].ownerProcessId == self ? 1 : 0;
+    for (ULONG slot = 0; slot < slots; ++slot) {
+        DWORD flags = 0;
+        const auto handle = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(slot + 1) * 4);
+        count += ::GetHandleInformation(handle, &flags) ? 1 : 0;
     }
     return count;
 }
@@ -85,7 +183,7 @@ DWORD HandleCount()
 {
     DWORD count = 0;
     ::GetProcessHandleCount(::GetCurrentProcess(), &count);
-    return count != 0 ? count : HandlesInSystemTable();
+    return count != 0 ? count : HandlesInOwnTable();
 }
 
 BOOL CALLBACK CountOwnWindow(HWND window, LPARAM counter)
@@ -127,7 +225,9 @@ ProcessResources TakeResources()
     resources.finderObjects = UpnpFinderStatistics().liveObjects;
     resources.openEnumerations = StandInOpenEnumerations();
     // Last, so that nothing above is counted in it.
-    resources.heapBytes = HeapBytesInUse();
+    g_lastHeapSnapshot = 1 - g_lastHeapSnapshot;
+    resources.heapSnapshot = g_lastHeapSnapshot;
+    resources.heapBytes = HeapBytesInUse(g_heapSnapshots[g_lastHeapSnapshot]);
     return resources;
 }
 
@@ -136,7 +236,11 @@ std::string ResourceGrowth(const ProcessResources& before, const ProcessResource
 {
     std::ostringstream report;
     ReportGrowth(report, "handles", before.handles, after.handles, tolerance.handles);
+    const std::streampos reported = report.tellp();
     ReportGrowth(report, "heap bytes", before.heapBytes, after.heapBytes, tolerance.heapBytes);
+    if (report.tellp() != reported) {
+        ReportNewBlocks(report, before, after);
+    }
     ReportGrowth(report, "GDI objects", before.gdiObjects, after.gdiObjects, DWORD{0});
     ReportGrowth(report, "USER objects", before.userObjects, after.userObjects, DWORD{0});
     ReportGrowth(report, "windows", before.windows, after.windows, DWORD{0});

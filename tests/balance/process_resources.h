@@ -15,6 +15,7 @@ struct ProcessResources {
     DWORD windows; // of this process, children included
     LONG finderObjects; // COM objects of the simulated UPnP finder not yet released
     LONG openEnumerations; // enumerations the stand-in mpr.dll has open
+    int heapSnapshot; // which recorded list of busy blocks belongs to this moment
 };
 
 ProcessResources TakeResources();
@@ -27,7 +28,8 @@ struct ResourceTolerance {
     SIZE_T heapBytes = 0;
 };
 
-// "" when after is back where before was (within tolerance), else what grew and by how much.
+// "" when after is back where before was (within tolerance), else what grew and by how much;
+// for the heap, the blocks that are new (address, size, first bytes), to tell whose they are.
 std::string ResourceGrowth(const ProcessResources& before, const ProcessResources& after,
                            const ResourceTolerance& tolerance);
 

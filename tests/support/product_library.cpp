@@ -92,10 +92,16 @@ std::wstring LaunchCapture::LastTarget() const
     return g_launches.lastTarget;
 }
 
+// Returns once the pilot's thread runs and has looked for a dialog once: what the platform
+// keeps for a new thread is then in place before a suite starts counting the heap.
 DialogAutopilot::DialogAutopilot()
-    : stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+    : stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), running_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       thread_(::CreateThread(nullptr, 0, &DialogAutopilot::Run, this, 0, nullptr))
 {
+    if (thread_ != nullptr && running_ != nullptr) {
+        const HANDLE waits[] = {running_, thread_};
+        ::WaitForMultipleObjects(2, waits, FALSE, 10000);
+    }
 }
 
 DialogAutopilot::~DialogAutopilot()
@@ -106,6 +112,7 @@ DialogAutopilot::~DialogAutopilot()
         ::CloseHandle(thread_);
     }
     ::CloseHandle(stop_);
+    ::CloseHandle(running_);
 }
 
 bool DialogAutopilot::WaitUntilIdle(DWORD timeoutMs) const
@@ -123,6 +130,8 @@ bool DialogAutopilot::WaitUntilIdle(DWORD timeoutMs) const
 DWORD WINAPI DialogAutopilot::Run(void* self)
 {
     auto* pilot = static_cast<DialogAutopilot*>(self);
+    ::FindWindowW(L"#32770", MountDialogTitle);
+    ::SetEvent(pilot->running_);
     while (::WaitForSingleObject(pilot->stop_, 2) == WAIT_TIMEOUT) {
         HWND dialog = ::FindWindowW(L"#32770", MountDialogTitle);
         // Visible only once its rows are in.

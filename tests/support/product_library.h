@@ -66,6 +66,7 @@ private:
     void Answer(HWND dialog);
 
     HANDLE stop_;
+    HANDLE running_;
     HANDLE thread_;
     volatile LONG started_ = 0;
     volatile LONG finished_ = 0;
