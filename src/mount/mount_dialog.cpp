@@ -218,7 +218,8 @@ BOOL CALLBACK FindOpenMountDialog(HWND window, LPARAM searchRecord)
 }
 
 // One Mount dialog at a time: when another one is open, it comes to the front and ours is
-// destroyed before it was ever shown. Answers whether ours is gone.
+// destroyed. Its template made ours visible as it was created, so it shows for this moment,
+// without rows, and its loop never runs. Answers whether ours is gone.
 bool DestroyOursIfAnotherDialogIsOpen(unique_hwnd& ours)
 {
     OpenDialogSearch search = {ours.get(), nullptr};

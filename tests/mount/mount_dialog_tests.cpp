@@ -208,9 +208,11 @@ TEST_F(MountDialogUi, AFailedMappingStillTriesTheNextRowThenCloses)
 
 // Stands between the library and WNetUseConnectionW: before each mapping it sends the dialog a
 // message, as a list view does while a status is written, and notes whether the dialog was
-// still there afterwards, and whether a click could still reach the Mount button.
+// still there afterwards, and whether a click could still reach the Mount button. It reads the
+// status the row before got, too: after a failed mapping the dialog is gone before a test could.
 struct ReentryProbe {
     HWND dialog = nullptr;
+    std::vector<std::wstring> statusOfThePreviousRow;
     std::vector<bool> dialogAliveAtMapping;
     std::vector<bool> mountButtonEnabledAtMapping;
     decltype(&::WNetUseConnectionW) realConnect = nullptr;
@@ -220,6 +222,11 @@ ReentryProbe g_probe;
 DWORD WINAPI ReenteringConnect(HWND owner, LPNETRESOURCEW resource, LPCWSTR password, LPCWSTR user, DWORD flags,
                                LPWSTR accessName, LPDWORD accessSize, LPDWORD result)
 {
+    const std::vector<DialogRow> rows = DialogDriver(g_probe.dialog).Rows();
+    const size_t mapping = g_probe.dialogAliveAtMapping.size();
+    if (mapping > 0 && mapping <= rows.size()) {
+        g_probe.statusOfThePreviousRow.push_back(rows[mapping - 1].status);
+    }
     ::SendMessageW(g_probe.dialog, WM_NULL, 0, 0);
     g_probe.dialogAliveAtMapping.push_back(::IsWindow(g_probe.dialog) != FALSE);
     g_probe.mountButtonEnabledAtMapping.push_back(::IsWindowEnabled(::GetDlgItem(g_probe.dialog, IDOK)) != FALSE);
@@ -241,6 +248,7 @@ TEST_F(MountDialogUi, AMessageDuringThePassDoesNotCloseTheDialogEarly)
     TickEveryRowAndMount(DialogDriver(dialog));
     EXPECT_TRUE(CommandEnded(10000));
     EXPECT_EQ((std::vector<bool>{true, true, true}), g_probe.dialogAliveAtMapping);
+    EXPECT_EQ((std::vector<std::wstring>{L"Mount failed", L"Mount successful"}), g_probe.statusOfThePreviousRow);
     // A click queued meanwhile would otherwise press Close once the pass is over.
     EXPECT_EQ((std::vector<bool>{false, false, false}), g_probe.mountButtonEnabledAtMapping);
     EXPECT_FALSE(::IsWindow(dialog));
@@ -352,7 +360,11 @@ TEST_F(MountDialogUi, ALongerTitleIsNotAnOpenDialog)
     HWND other = ::CreateWindowExW(0, L"STATIC", L"KX Vantorel TZ7100 (old)", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
                                    nullptr, nullptr, nullptr, nullptr);
     StartMount({L"Music"});
-    EXPECT_NE(nullptr, Dialog());
+    HWND dialog = Dialog();
+    // A command that took the other window for an open dialog would have destroyed its own
+    // dialog right after creating it, and ended.
+    EXPECT_FALSE(CommandEnded(300)) << "the command gave way to a window that is not a Mount dialog";
+    EXPECT_TRUE(::IsWindow(dialog));
     ::DestroyWindow(other);
 }
 

@@ -23,11 +23,13 @@ namespace {
 constexpr wchar_t GuardCharacter = 0xCCCC;
 
 // A caller-owned list with one guard slot behind its capacity, to catch writes past the end.
+// The guard begins empty, as a free slot does: a slot that looks taken would stop a write past
+// the capacity by itself and hide a wrong capacity check.
 class ShareList {
 public:
     explicit ShareList(UINT capacity) : capacity_(capacity), characters_((capacity + 1) * kx::ShareNameLength, L'\0')
     {
-        std::fill(characters_.end() - kx::ShareNameLength, characters_.end(), GuardCharacter);
+        std::fill(characters_.end() - kx::ShareNameLength + 1, characters_.end(), GuardCharacter);
     }
 
     kx::ShareNameSlot* Slots() { return reinterpret_cast<kx::ShareNameSlot*>(characters_.data()); }
@@ -49,7 +51,8 @@ public:
     }
     bool GuardIntact() const
     {
-        return std::all_of(characters_.end() - kx::ShareNameLength, characters_.end(),
+        return *(characters_.end() - kx::ShareNameLength) == L'\0' &&
+               std::all_of(characters_.end() - kx::ShareNameLength + 1, characters_.end(),
                            [](wchar_t c) { return c == GuardCharacter; });
     }
 
