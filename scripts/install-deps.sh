@@ -26,7 +26,7 @@ fi
 # Zig 0.11.0, the ARM64 build's compiler and runtime (cmake/zig-aarch64-windows.cmake), from the
 # npm registry at the version and with the integrity that cmake/zig/package-lock.json pins. It goes
 # outside the work tree, to /opt/kx-toolchains/zig-0.11.0 (cmake/zig/env.sh): about 350 MB, and
-# about 270 MB more once the first ARM64 build has had Zig build its runtime into cache/ there.
+# about 90 MB more once the first ARM64 build has had Zig build its runtime into cache/ there.
 # rm -rf /opt/kx-toolchains/zig-0.11.0 removes all of it.
 zig_lock=$(dirname "$0")/../cmake/zig/package-lock.json
 . "$(dirname "$0")/../cmake/zig/env.sh"
