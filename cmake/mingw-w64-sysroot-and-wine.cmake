@@ -10,6 +10,9 @@ if(WINE64)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64})
 endif()
 
+# Both toolchains that include this file link the C++ runtime of mingw-w64's GCC (libstdc++,
+# libgcc): the posix-thread one by default, which brings winpthread.
+set(KX_MINGW_GCC_RUNTIME ON)
 # The same GCC's runtime built for Win32 threads (package g++-mingw-w64-x86-64-win32). The shipped
 # DLL links it: the library starts no thread and uses no lock of its own, and the posix-thread
 # runtime would bring winpthread and emulated thread-local storage into the DLL for the exception

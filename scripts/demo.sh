@@ -12,7 +12,9 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
 fi
 root=$(pwd)
-bash scripts/build.sh >/dev/null
+# Both processors' DLLs: the ARM64 tree's first, for the x64 tree's driver package to take in.
+bash scripts/build.sh arm64 kx_package >/dev/null
+KX_ARM64_LIBRARY=$root/build-arm64/src/KXBL_VNTRTZ71_2_2_0.dll bash scripts/build.sh >/dev/null
 
 build=$root/build
 out=$build/demo-run
@@ -42,6 +44,28 @@ run() {
     check_step "$status" "$@"
 }
 
+say "== The driver package in build/package/: one INF, a DLL for each processor"
+# The machine type in each DLL's header and the processor its version record names.
+run /usr/bin/python3 -c '
+import os, sys, pefile
+processors = {0x8664: "x64", 0xAA64: "ARM64"}
+for name in sorted(os.listdir(sys.argv[1]), key=str.lower):
+    path = os.path.join(sys.argv[1], name)
+    if not name.lower().endswith(".dll"):
+        print(name)
+        continue
+    image = pefile.PE(path)
+    record = {k.decode(): v.decode() for info in image.FileInfo[0] for table in getattr(info, "StringTable", [])
+              for k, v in table.entries.items()}
+    machine = image.FILE_HEADER.Machine
+    processor = processors.get(machine, "unknown")
+    description, original = record["FileDescription"], record["OriginalFilename"]
+    print(f"{name}: machine 0x{machine:04X} ({processor}), {os.path.getsize(path)} bytes, {description}, {original}")
+' "$build/package"
+tr -d '\r' <"$build/package/kxvantorel.inf" | grep -E '^%ManufacturerName%|^\[SourceDisksFiles|^KXBL_VNTRTZ71-[a-z0-9]+\.dll =' |
+    tee -a "$log"
+
+say ""
 say "== preparing a fresh Wine prefix with the library installed and a simulated device"
 bash tests/prefix/setup_prefix.sh "$prefix" "$library" "$build/sim" "$out/work" >/dev/null
 

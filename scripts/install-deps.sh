@@ -22,3 +22,26 @@ if [ ${#missing[@]} -gt 0 ]; then
         update-alternatives --set "x86_64-w64-mingw32-$tool" "/usr/bin/x86_64-w64-mingw32-$tool-posix" >/dev/null
     done
 fi
+
+# Zig 0.11.0, the ARM64 build's compiler and runtime (cmake/zig-aarch64-windows.cmake), from the
+# npm registry at the version and with the integrity that cmake/zig/package-lock.json pins. It goes
+# outside the work tree, to /opt/kx-toolchains/zig-0.11.0 (cmake/zig/env.sh): about 350 MB, and
+# about 90 MB more once the first ARM64 build has had Zig build its runtime into cache/ there.
+# rm -rf /opt/kx-toolchains/zig-0.11.0 removes all of it.
+zig_lock=$(dirname "$0")/../cmake/zig/package-lock.json
+. "$(dirname "$0")/../cmake/zig/env.sh"
+if [ ! -x "$KX_ZIG" ] || ! cmp -s "$zig_lock" "$KX_ZIG_DIR/package-lock.json"; then
+    if ! command -v npm >/dev/null; then
+        echo "installing: npm"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends npm >/tmp/kx-apt.log 2>&1 || { cat /tmp/kx-apt.log; exit 1; }
+    fi
+    echo "installing Zig into $KX_ZIG_DIR"
+    mkdir -p "$KX_ZIG_DIR"
+    cp "$zig_lock" "$(dirname "$zig_lock")/package.json" "$KX_ZIG_DIR/"
+    # A download cache of its own, removed afterwards: the toolchain's folder is all it leaves.
+    (cd "$KX_ZIG_DIR" && npm ci --ignore-scripts --no-audit --no-fund --cache "$KX_ZIG_DIR/npm-cache" >/tmp/kx-npm.log 2>&1) ||
+        { cat /tmp/kx-npm.log; exit 1; }
+    rm -rf "$KX_ZIG_DIR/npm-cache"
+fi

@@ -25,13 +25,16 @@ ICON_IMAGES = [(48, 8, False), (32, 8, False), (16, 8, False), (256, 32, True),
 ICON_GROUPS = {101: list(range(1, 8)), 102: list(range(8, 15))}
 EXPECTED_VERSION_STRINGS = {
     "CompanyName": "Corvanta Corporation",
-    "FileDescription": "Corvanta Coinstaller Dll (64bit)",
     "FileVersion": "2.2.0.5",
     "InternalName": "KXBL_VNTRTZ71",
     "LegalCopyright": "Copyright (C) 2026 Corvanta Corporation. All rights reserved.",
-    "OriginalFilename": "KXBL_VNTRTZ71-x64.dll",
     "ProductName": "Vantorel Tarno Driver",
     "ProductVersion": "2.2.0.5",
+}
+# The strings that name the processor, by the image's machine type (x64, ARM64).
+PROCESSOR_VERSION_STRINGS = {
+    0x8664: {"FileDescription": "Corvanta Coinstaller Dll (64bit)", "OriginalFilename": "KXBL_VNTRTZ71-x64.dll"},
+    0xAA64: {"FileDescription": "Corvanta Coinstaller Dll (ARM64)", "OriginalFilename": "KXBL_VNTRTZ71-arm64.dll"},
 }
 EXPECTED_FIXED_INFO = {
     "Signature": 0xFEEF04BD, "FileVersionMS": 0x00020002, "FileVersionLS": 0x00000005,
@@ -182,7 +185,8 @@ def check_version(resources, fail):
             tables.append((table.LangID.decode(), {k.decode(): v.decode() for k, v in table.entries.items()}))
         for var in getattr(info, "Var", []):
             translations.append(var.entry)
-    if tables != [("040904e4", EXPECTED_VERSION_STRINGS)]:
+    expected = {**EXPECTED_VERSION_STRINGS, **PROCESSOR_VERSION_STRINGS.get(resources.image.FILE_HEADER.Machine, {})}
+    if tables != [("040904e4", expected)]:
         fail(f"version strings {tables}")
     if translations != [{b"Translation": "0x0409 0x04e4"}]:
         fail(f"version translation {translations}")

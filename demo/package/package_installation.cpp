@@ -3,6 +3,7 @@
 #include "device_list.h"
 
 #include <newdev.h>
+#include <shlwapi.h>
 
 #include <fstream>
 #include <iterator>
@@ -43,28 +44,41 @@ std::wstring System32PathOf(const std::wstring& coInstallerEntry)
     return std::wstring(system32) + L"\\" + coInstallerEntry.substr(0, coInstallerEntry.find(L','));
 }
 
-// The files that the INF's [SourceDisksFiles] sections name and the package folder lacks.
-// Checked before newdev runs: Wine's newdev waits for a missing source file without end, and
-// Windows refuses such a package when it is added to the driver store.
-std::vector<std::wstring> MissingSourceFiles(const std::wstring& infPath, const std::wstring& packageFolder)
+// The package holds a DLL for each processor; the framework copies the one that the INF's
+// section for its own processor names.
+#if defined(_M_ARM64) || defined(__aarch64__)
+constexpr wchar_t ProcessorSourceFiles[] = L"SourceDisksFiles.arm64";
+#else
+constexpr wchar_t ProcessorSourceFiles[] = L"SourceDisksFiles.amd64";
+#endif
+
+// Checks that the package folder holds every file that the INF's [SourceDisksFiles] sections of
+// this processor name, and finds the DLL among them. Checked before newdev runs: Wine's newdev
+// waits for a missing source file without end, and Windows refuses such a package when it is
+// added to the driver store.
+void CheckSourceFiles(const std::wstring& packageFolder, InstallationReport& report)
 {
-    std::vector<std::wstring> missing;
-    const InfFile inf(::SetupOpenInfFileW(infPath.c_str(), nullptr, INF_STYLE_WIN4, nullptr));
+    const InfFile inf(::SetupOpenInfFileW(report.infPath.c_str(), nullptr, INF_STYLE_WIN4, nullptr));
     if (!inf) {
-        return {infPath};
+        report.error = L"the package lacks " + report.infPath;
+        return;
     }
-    for (const wchar_t* section : {L"SourceDisksFiles", L"SourceDisksFiles.amd64"}) {
+    for (const wchar_t* section : {L"SourceDisksFiles", ProcessorSourceFiles}) {
         INFCONTEXT line = {};
         for (BOOL more = ::SetupFindFirstLineW(inf.get(), section, nullptr, &line); more;
              more = ::SetupFindNextLine(&line, &line)) {
             wchar_t name[MAX_PATH] = {};
-            if (::SetupGetStringFieldW(&line, 0, name, MAX_PATH, nullptr) &&
-                ::GetFileAttributesW((packageFolder + L"\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES) {
-                missing.emplace_back(name);
+            if (!::SetupGetStringFieldW(&line, 0, name, MAX_PATH, nullptr)) {
+                continue;
+            }
+            const std::wstring path = packageFolder + L"\\" + name;
+            if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                report.error += (report.error.empty() ? L"the package lacks " : L", ") + std::wstring(name);
+            } else if (report.packagedDll.empty() && ::PathMatchSpecW(name, L"*.dll")) {
+                report.packagedDll = path;
             }
         }
     }
-    return missing;
 }
 
 void ReadBackDriver(const std::wstring& hardwareId, InstallationReport& report)
@@ -103,14 +117,11 @@ InstallationReport InstallFromPackage(const std::wstring& packageFolder, const s
 {
     InstallationReport report;
     report.infPath = FirstFileIn(packageFolder, L"*.inf");
-    report.packagedDll = FirstFileIn(packageFolder, L"*.dll");
     if (report.infPath.empty()) {
         report.error = L"the package holds no INF";
         return report;
     }
-    for (const std::wstring& missing : MissingSourceFiles(report.infPath, packageFolder)) {
-        report.error += (report.error.empty() ? L"the package lacks " : L", ") + missing;
-    }
+    CheckSourceFiles(packageFolder, report);
     if (!report.error.empty()) {
         return report;
     }

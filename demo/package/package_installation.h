@@ -10,7 +10,7 @@ namespace kxdemo {
 // success even when no driver of the package matched.
 struct InstallationReport {
     std::wstring infPath; // the package's INF; "" when it holds none
-    std::wstring packagedDll; // the package's DLL; "" when it holds none
+    std::wstring packagedDll; // the package's DLL for this processor; "" when it holds none
     std::wstring deviceInstanceId; // the node made for the installation; "" when none could be
     std::wstring error; // why the node could not be made
     std::wstring driverKey; // the node's driver key; "" when no driver was installed

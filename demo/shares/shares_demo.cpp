@@ -11,10 +11,11 @@
 #include "test_environment.h"
 #include "utilities/utilities.h"
 
-#include <strsafe.h>
 #include <memory>
 #include <string>
 #include <vector>
+// After the standard headers: its deprecation macros rename the C string functions they name.
+#include <strsafe.h>
 
 namespace {
 

@@ -5,11 +5,12 @@
 
 #include <windows.h>
 #include <shlwapi.h>
-#include <strsafe.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+// After the standard headers: its deprecation macros rename the C string functions they name.
+#include <strsafe.h>
 
 namespace {
 

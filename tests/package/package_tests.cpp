@@ -51,8 +51,10 @@ std::wstring CopyOfPackage(const wchar_t* name, bool withLibrary, const std::str
     }
     std::ofstream((folder + L"\\kxvantorel.inf").c_str(), std::ios::binary) << inf;
     if (withLibrary) {
-        ::CopyFileW((PackageFolder() + L"\\KXBL_VNTRTZ71-x64.dll").c_str(),
-                    (folder + L"\\KXBL_VNTRTZ71-x64.dll").c_str(), FALSE);
+        // The DLL of each processor that the package holds (it may hold the build's own alone).
+        for (const wchar_t* library : {L"\\KXBL_VNTRTZ71-x64.dll", L"\\KXBL_VNTRTZ71-arm64.dll"}) {
+            ::CopyFileW((PackageFolder() + library).c_str(), (folder + library).c_str(), FALSE);
+        }
     }
     return folder;
 }

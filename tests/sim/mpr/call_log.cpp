@@ -2,8 +2,9 @@
 
 #include "simulated_network_config.h"
 
-#include <strsafe.h>
 #include <vector>
+// After the standard headers: its deprecation macros rename the C string functions they name.
+#include <strsafe.h>
 
 namespace kxsim {
 

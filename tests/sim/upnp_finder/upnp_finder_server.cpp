@@ -6,8 +6,9 @@
 #include "simulated_upnp_config.h"
 
 #include <new>
-#include <strsafe.h>
 #include <string>
+// After the standard headers: its deprecation macros rename the C string functions they name.
+#include <strsafe.h>
 
 namespace {
 
