@@ -80,9 +80,18 @@ mount_in_root devpts /dev/pts -t devpts -o newinstance,ptmxmode=0666
 # running"). xvfb-run -a inside picks a number by the lock files it sees, so it sees the host's.
 cp /tmp/.X*-lock "$root/tmp/" 2>/dev/null || true
 
+# This machine may reach the npm registry through a proxy whose certificate authority only its
+# own trust store holds; the environment then names that bundle, as it does for CI. The scratch
+# system gets a copy where no package of its own would write.
+ca_setting=()
+if [ -n "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f "$NODE_EXTRA_CA_CERTS" ]; then
+    cp "$NODE_EXTRA_CA_CERTS" "$root/usr/local/share/kx-host-ca.crt"
+    ca_setting=(NODE_EXTRA_CA_CERTS=/usr/local/share/kx-host-ca.crt)
+fi
+
 # A login-like environment: nothing of this shell's (no DISPLAY, no WINEPREFIX, no PATH extras).
 in_root() {
-    chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+    chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 "${ca_setting[@]}" \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         /bin/bash -c "cd /work/project && $1"
 }
