@@ -104,18 +104,17 @@ server_end_summary() {
     echo
 }
 
-# collect_server_core WORK_DIR: moves a core file the server left in its folder into WORK_DIR
-# and names it.
+# collect_server_core WORK_DIR: moves a core file the server left in the folder it ran in into
+# WORK_DIR, and names the kept core, if there is one.
 collect_server_core() {
-    local dir core
+    local kept=$1/wineserver.core dir core
     dir=$(cat "$(server_file "$1" dir)" 2>/dev/null || true)
-    for core in "$1"/wineserver.core "$dir"/core "$dir"/core.*; do
-        [ -n "$dir" ] || [ "$core" = "$1/wineserver.core" ] || continue
-        [ -f "$core" ] || continue
-        [ "$core" = "$1/wineserver.core" ] || mv "$core" "$1/wineserver.core"
-        echo "$1/wineserver.core"
-        return
-    done
+    if [ ! -f "$kept" ] && [ -n "$dir" ]; then
+        for core in "$dir"/core "$dir"/core.*; do
+            [ -f "$core" ] && mv "$core" "$kept" && break
+        done
+    fi
+    if [ -f "$kept" ]; then echo "$kept"; fi
 }
 
 # report_server_end WORK_DIR: what the ended server left: how it ended, its last error lines.
