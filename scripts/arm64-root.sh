@@ -106,7 +106,10 @@ emulator_in_root
 mount_all
 chroot "$ROOT" test -x /usr/lib/wine/wine64 -o -x /usr/bin/wine ||
     { say "Wine is missing in $ROOT"; exit 1; }
-say "ready: $ROOT ($(du -sh --one-file-system "$ROOT" 2>/dev/null | cut -f1))"
+# The binds live on the host's file system too, so --one-file-system would count them.
+size=$(cd "$ROOT" && du -sh --exclude=./proc --exclude=./sys --exclude=./dev --exclude=./tmp \
+    --exclude=".$PROJECT" . 2>/dev/null | cut -f1)
+say "ready: $ROOT ($size)"
 say "run inside: QEMU_CPU=neoverse-n1 chroot $ROOT <command>"
 say "Wine:       bash $PROJECT/tests/prefix/arm64_wine.sh <wine arguments>"
 say "remove:     bash $0 --umount && rm -rf $ROOT"
