@@ -108,7 +108,12 @@ TEST_F(LibraryResources, VersionRecordNamesTheProduct)
     EXPECT_EQ(0x00000005u, fixed->dwFileVersionLS);
     EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
     EXPECT_EQ(L"Vantorel Tarno Driver", VersionString(block, L"ProductName"));
+    // The record names the processor the library was built for, which is this program's too.
+#if defined(_M_ARM64) || defined(__aarch64__)
+    EXPECT_EQ(L"Corvanta Coinstaller Dll (ARM64)", VersionString(block, L"FileDescription"));
+#else
     EXPECT_EQ(L"Corvanta Coinstaller Dll (64bit)", VersionString(block, L"FileDescription"));
+#endif
 }
 
 } // namespace
