@@ -19,8 +19,8 @@ void __verbose_terminate_handler()
 #elif defined(_LIBCPP_VERSION)
 // libc++abi (the ARM64 build's runtime) keeps its handlers in these three variables, defined in
 // the same archive member as its printing handlers; nothing else of that member is referred to,
-// so defining all three here leaves the member out. The unexpected handler is still called by
-// the runtime's exception-specification checks.
+// so defining all three here leaves the member out. The unexpected handler is still called when
+// a function breaks its throw() list.
 extern "C" {
 void (*__cxa_terminate_handler)() = std::abort; // NOLINT(bugprone-reserved-identifier)
 void (*__cxa_unexpected_handler)() = std::terminate; // NOLINT(bugprone-reserved-identifier)

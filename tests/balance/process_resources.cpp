@@ -76,26 +76,7 @@ bool Contains(const HeapSnapshot& snapshot, const HeapBlock& block)
     return false;
 }
 
-// The module that address lies in, or "".
-std::string ModuleHolding(const void* address)
-{
-    HMODULE module = nullptr;
-    wchar_t path[MAX_PATH] = {};
-    char name[MAX_PATH] = {};
-    if (address == nullptr ||
-        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              static_cast<LPCWSTR>(address), &module) ||
-        ::GetModuleFileNameW(module, path, MAX_PATH) == 0 ||
-        ::WideCharToMultiByte(CP_UTF8, 0, path, -1, name, MAX_PATH, nullptr, nullptr) == 0) {
-        return "";
-    }
-    std::ostringstream where;
-    where << name << "+0x" << std::hex << (static_cast<const BYTE*>(address) - reinterpret_cast<const BYTE*>(module));
-    return where.str();
-}
-
-// A block's first bytes, and the module its first word points into (a vtable, the head of a
-// list the block is linked into): enough to tell whose block it is.
+// A block's size and first bytes: a string, a pointer table or a list link tells whose it is.
 std::string Describe(const HeapBlock& block)
 {
     const SIZE_T shown = block.bytes < sizeof block.first ? block.bytes : sizeof block.first;
@@ -103,14 +84,6 @@ std::string Describe(const HeapBlock& block)
     text << block.address << " (" << block.bytes << " bytes): " << std::hex << std::setfill('0');
     for (SIZE_T index = 0; index < shown; ++index) {
         text << std::setw(2) << static_cast<unsigned>(block.first[index]);
-    }
-    const void* firstWord = nullptr;
-    if (shown >= sizeof firstWord) {
-        std::memcpy(&firstWord, block.first, sizeof firstWord);
-    }
-    const std::string module = ModuleHolding(firstWord);
-    if (!module.empty()) {
-        text << " (points into " << module << ")";
     }
     return text.str();
 }

@@ -4,21 +4,6 @@
 # server that ends under running clients (they wait for a reply that never comes, and the tests
 # hang until CTest's timeout) is noticed at once and can say why it ended.
 
-# prefix_server_pid PREFIX: the pid of the wineserver serving PREFIX, or nothing.
-prefix_server_pid() {
-    local process
-    for process in /proc/[0-9]*; do
-        case $({ cat "$process/comm"; } 2>/dev/null) in
-        wineserver | wineserver64) ;;
-        *) continue ;;
-        esac
-        if { tr '\0' '\n' <"$process/environ"; } 2>/dev/null | grep -xF "WINEPREFIX=$1" >/dev/null; then
-            echo "${process#/proc/}"
-            return
-        fi
-    done
-}
-
 # prefix_processes PREFIX: every process but this shell and its ancestors whose environment names
 # PREFIX (the prefix's Windows programs, its services, and whatever started them for it).
 prefix_processes() {
@@ -32,6 +17,17 @@ prefix_processes() {
         case $spared in *" $pid "*) continue ;; esac
         if { tr '\0' '\n' <"$process/environ"; } 2>/dev/null | grep -xF "WINEPREFIX=$1" >/dev/null; then
             echo "$pid"
+        fi
+    done
+}
+
+# prefix_server_pid PREFIX: the pid of the wineserver serving PREFIX, or nothing.
+prefix_server_pid() {
+    local pid
+    for pid in $(prefix_processes "$1"); do
+        if prefix_server_alive "$pid"; then
+            echo "$pid"
+            return
         fi
     done
 }
