@@ -30,7 +30,20 @@ target_compile_options(kx_zig_unwind PRIVATE -funwind-tables -ffunction-sections
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
 target_link_libraries(kx_build_settings INTERFACE kx_zig_unwind)
 
-# 2. Zig has the import library of newdev.dll (the package demo's) for x64 only. Its definition
+# 2. Its libc++abi keeps each thread's exception state in a fiber-local slot whose destructor
+# lies in the DLL, and never frees the slot. Once the DLL is unloaded (the installation host
+# and rundll32 both unload it) every thread that ever threw inside it would call into unmapped
+# code when it ends. The same source built for thread_local storage keeps that state in the
+# DLL's own TLS block, which the loader releases with the DLL: no slot, no destructor, no heap.
+add_library(kx_zig_exception_globals STATIC ${KX_ZIG_LIB_DIR}/libcxxabi/src/cxa_exception_storage.cpp)
+target_include_directories(kx_zig_exception_globals PRIVATE ${KX_ZIG_LIB_DIR}/libcxxabi/src
+  ${KX_ZIG_LIB_DIR}/libcxxabi/include ${kx_unwind_dir}/include)
+target_compile_definitions(kx_zig_exception_globals PRIVATE HAS_THREAD_LOCAL _LIBCXXABI_BUILDING_LIBRARY
+  _LIBCPP_BUILDING_LIBRARY)
+target_compile_options(kx_zig_exception_globals PRIVATE -ffunction-sections -fdata-sections)
+target_link_libraries(kx_build_settings INTERFACE kx_zig_exception_globals)
+
+# 3. Zig has the import library of newdev.dll (the package demo's) for x64 only. Its definition
 # file names no processor, so the ARM64 one is made from it.
 set(kx_import_dir ${CMAKE_BINARY_DIR}/zig-import-libraries)
 if(NOT EXISTS ${kx_import_dir}/libnewdev.a)
@@ -41,6 +54,6 @@ if(NOT EXISTS ${kx_import_dir}/libnewdev.a)
 endif()
 target_link_directories(kx_build_settings INTERFACE ${kx_import_dir})
 
-# 3. Its compiler driver ignores -municode and always links the start-up code that calls main;
+# 4. Its compiler driver ignores -municode and always links the start-up code that calls main;
 # kx_unicode_entry() gives such programs a main that calls wmain (see the file).
 set(KX_ZIG_UNICODE_ENTRY ${CMAKE_CURRENT_LIST_DIR}/zig/unicode_entry.c)
