@@ -30,6 +30,62 @@ struct HeapSnapshot {
 HeapSnapshot g_heapSnapshots[2];
 int g_lastHeapSnapshot = 0;
 
+SIZE_T Record(HeapSnapshot& snapshot, const void* data, SIZE_T bytes)
+{
+    if (snapshot.count < HeapSnapshot::Capacity) {
+        HeapBlock& block = snapshot.blocks[snapshot.count++];
+        block.address = data;
+        block.bytes = bytes;
+        std::memcpy(block.first, data, bytes < sizeof block.first ? bytes : sizeof block.first);
+    }
+    return bytes;
+}
+
+// Wine's low-fragmentation front end serves small blocks out of groups of 31 that it takes from
+// the heap as one block each, and keeps when they empty; a walk shows the group, never the
+// blocks in it. So whether a group was taken or kept would count, and the blocks in it would
+// not. A group is known by the front end's flag in its block header; its blocks in use are
+// recorded in its place, each with the size it was asked for, as a walk reports other blocks.
+struct WineBlockHeader {
+    WORD units; // of 2 pointers
+    WORD unusedBytes;
+    WORD groupIndex;
+    BYTE type;
+    BYTE flags;
+};
+constexpr BYTE WineLowFragmentationBlock = 0x80;
+constexpr BYTE WineBlockInUse = 'u';
+constexpr int WineBlocksPerGroup = 31;
+constexpr SIZE_T WineGroupBlocksOffset = 2 * sizeof(void*) + 2 * sizeof(LONG); // link, free bits, affinity
+
+const WineBlockHeader& HeaderBefore(const void* data)
+{
+    return *(static_cast<const WineBlockHeader*>(data) - 1);
+}
+
+bool RecordGroupBlocks(HeapSnapshot& snapshot, const PROCESS_HEAP_ENTRY& entry, SIZE_T& total)
+{
+    const auto* group = static_cast<const BYTE*>(entry.lpData);
+    if ((HeaderBefore(group).flags & WineLowFragmentationBlock) == 0 || entry.cbData <= WineGroupBlocksOffset) {
+        return false;
+    }
+    const auto& first = *reinterpret_cast<const WineBlockHeader*>(group + WineGroupBlocksOffset);
+    const SIZE_T stride = static_cast<SIZE_T>(first.units) * 2 * sizeof(void*);
+    if ((first.flags & WineLowFragmentationBlock) == 0 || stride <= sizeof(WineBlockHeader) ||
+        WineGroupBlocksOffset + WineBlocksPerGroup * stride > entry.cbData) {
+        return false;
+    }
+    for (int index = 0; index < WineBlocksPerGroup; ++index) {
+        const BYTE* block = group + WineGroupBlocksOffset + index * stride;
+        const auto& header = *reinterpret_cast<const WineBlockHeader*>(block);
+        if ((header.flags & WineLowFragmentationBlock) != 0 && header.type == WineBlockInUse &&
+            header.unusedBytes < stride - sizeof header) {
+            total += Record(snapshot, block + sizeof header, stride - sizeof header - header.unusedBytes);
+        }
+    }
+    return true;
+}
+
 SIZE_T RecordBusyBlocks(HANDLE heap, HeapSnapshot& snapshot)
 {
     SIZE_T total = 0;
@@ -38,15 +94,8 @@ SIZE_T RecordBusyBlocks(HANDLE heap, HeapSnapshot& snapshot)
     }
     PROCESS_HEAP_ENTRY entry = {};
     while (::HeapWalk(heap, &entry)) {
-        if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) {
-            total += entry.cbData;
-            if (snapshot.count < HeapSnapshot::Capacity) {
-                HeapBlock& block = snapshot.blocks[snapshot.count++];
-                block.address = entry.lpData;
-                block.bytes = entry.cbData;
-                std::memcpy(block.first, entry.lpData,
-                            entry.cbData < sizeof block.first ? entry.cbData : sizeof block.first);
-            }
+        if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0 && !RecordGroupBlocks(snapshot, entry, total)) {
+            total += Record(snapshot, entry.lpData, entry.cbData);
         }
     }
     ::HeapUnlock(heap);

@@ -14,4 +14,6 @@ if recorded_server_gone "$work_dir"; then
     status=1
 fi
 WINEPREFIX=$prefix "${KX_WINESERVER:-/usr/lib/wine/wineserver}" -k >/dev/null 2>&1 || true
+# Under emulation a client can outlive its killed server, waiting on it for ever.
+end_prefix_processes "$prefix"
 exit $status

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 namespace kxtest {
 
 namespace {
@@ -23,7 +25,7 @@ BOOL CALLBACK FindMessageBox(HWND window, LPARAM found)
 {
     wchar_t className[16] = {};
     ::GetClassNameW(window, className, 16);
-    if (std::wstring(className) == L"#32770" && ::IsWindowVisible(window) && ::GetDlgItem(window, 0xFFFF) != nullptr) {
+    if (std::wstring(className) == L"#32770" && ::IsWindowVisible(window) && DialogControl(window, 0xFFFF) != nullptr) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
@@ -32,26 +34,68 @@ BOOL CALLBACK FindMessageBox(HWND window, LPARAM found)
 
 } // namespace
 
-DialogDriver::DialogDriver(HWND dialog) : dialog_(dialog), list_(::GetDlgItem(dialog, 1002))
+HWND DialogControl(HWND dialog, int id)
+{
+    constexpr int MostControls = 256;
+    HWND control = ::GetWindow(dialog, GW_CHILD);
+    for (int step = 0; control != nullptr && step < MostControls; ++step) {
+        if ((::GetDlgCtrlID(control) & 0xFFFF) == (id & 0xFFFF)) { // templates keep 16-bit ids
+            return control;
+        }
+        control = ::GetWindow(control, GW_HWNDNEXT);
+    }
+    return nullptr;
+}
+
+// A dialog of this process is driven through memory of its own: Wine reads and writes even its
+// own process's memory through its server, which under emulation cannot reach any process.
+DialogDriver::DialogDriver(HWND dialog) : dialog_(dialog), list_(DialogControl(dialog, 1002))
 {
     DWORD processId = 0;
     ::GetWindowThreadProcessId(dialog, &processId);
-    process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    remote_ = static_cast<BYTE*>(::VirtualAllocEx(process_, nullptr, RemoteSize, MEM_COMMIT, PAGE_READWRITE));
+    if (processId != ::GetCurrentProcessId()) {
+        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    }
+    remote_ = static_cast<BYTE*>(::VirtualAllocEx(Owner(), nullptr, RemoteSize, MEM_COMMIT, PAGE_READWRITE));
 }
 
 DialogDriver::~DialogDriver()
 {
-    ::VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
-    ::CloseHandle(process_);
+    ::VirtualFreeEx(Owner(), remote_, 0, MEM_RELEASE);
+    if (process_ != nullptr) {
+        ::CloseHandle(process_);
+    }
+}
+
+HANDLE DialogDriver::Owner() const
+{
+    return process_ != nullptr ? process_ : ::GetCurrentProcess();
+}
+
+void DialogDriver::CopyToOwner(BYTE* to, const void* from, size_t bytes) const
+{
+    if (process_ == nullptr) {
+        std::memcpy(to, from, bytes);
+    } else {
+        ::WriteProcessMemory(process_, to, from, bytes, nullptr);
+    }
+}
+
+void DialogDriver::CopyFromOwner(void* to, const BYTE* from, size_t bytes) const
+{
+    if (process_ == nullptr) {
+        std::memcpy(to, from, bytes);
+    } else {
+        ::ReadProcessMemory(process_, from, to, bytes, nullptr);
+    }
 }
 
 LRESULT DialogDriver::SendWithRemoteItem(UINT message, WPARAM wParam, void* item, size_t itemSize, bool readBack) const
 {
-    ::WriteProcessMemory(process_, remote_, item, itemSize, nullptr);
+    CopyToOwner(remote_, item, itemSize);
     const LRESULT result = ::SendMessageW(list_, message, wParam, reinterpret_cast<LPARAM>(remote_));
     if (readBack) {
-        ::ReadProcessMemory(process_, remote_, item, itemSize, nullptr);
+        CopyFromOwner(item, remote_, itemSize);
     }
     return result;
 }
@@ -59,14 +103,14 @@ LRESULT DialogDriver::SendWithRemoteItem(UINT message, WPARAM wParam, void* item
 wchar_t* DialogDriver::ClearedRemoteText() const
 {
     const wchar_t empty[RemoteTextCapacity] = {};
-    ::WriteProcessMemory(process_, remote_ + RemoteTextOffset, empty, sizeof(empty), nullptr);
+    CopyToOwner(remote_ + RemoteTextOffset, empty, sizeof(empty));
     return reinterpret_cast<wchar_t*>(remote_ + RemoteTextOffset);
 }
 
 std::wstring DialogDriver::ReadRemoteText() const
 {
     wchar_t text[RemoteTextCapacity] = {};
-    ::ReadProcessMemory(process_, remote_ + RemoteTextOffset, text, sizeof(text), nullptr);
+    CopyFromOwner(text, remote_ + RemoteTextOffset, sizeof(text));
     text[RemoteTextCapacity - 1] = L'\0';
     return text;
 }
@@ -114,18 +158,18 @@ std::wstring DialogDriver::ColumnHeader(int column) const
 std::wstring DialogDriver::ControlText(int id) const
 {
     wchar_t text[512] = {};
-    ::GetDlgItemTextW(dialog_, id, text, 512);
+    ::SendMessageW(DialogControl(dialog_, id), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
 bool DialogDriver::ControlVisible(int id) const
 {
-    return ::IsWindowVisible(::GetDlgItem(dialog_, id)) != FALSE;
+    return ::IsWindowVisible(DialogControl(dialog_, id)) != FALSE;
 }
 
 void DialogDriver::Press(int id) const
 {
-    ::SendMessageW(::GetDlgItem(dialog_, id), BM_CLICK, 0, 0);
+    ::SendMessageW(DialogControl(dialog_, id), BM_CLICK, 0, 0);
 }
 
 bool WaitPumping(HANDLE object, DWORD timeoutMs)

@@ -15,6 +15,11 @@ struct DialogRow {
     bool ticked;
 };
 
+// The control with that id, found by stepping from one child to the next rather than by
+// GetDlgItem: a dialog driven from another thread may be going on its own, and Wine 10's server
+// loops for ever listing all children of a window while another thread destroys it.
+HWND DialogControl(HWND dialog, int id);
+
 // Drives a dialog's list view and buttons from outside, whichever process owns the dialog:
 // texts and item records travel through memory allocated in the owner's process.
 class DialogDriver {
@@ -32,6 +37,9 @@ public:
     void Press(int id) const;
 
 private:
+    HANDLE Owner() const;
+    void CopyToOwner(BYTE* to, const void* from, size_t bytes) const;
+    void CopyFromOwner(void* to, const BYTE* from, size_t bytes) const;
     LRESULT SendWithRemoteItem(UINT message, WPARAM wParam, void* item, size_t itemSize, bool readBack) const;
     std::wstring ItemText(int row, int subItem) const;
     // The text area in the owner's process, zeroed; and what it holds now.
@@ -40,7 +48,7 @@ private:
 
     HWND dialog_;
     HWND list_;
-    HANDLE process_;
+    HANDLE process_ = nullptr; // null when the dialog is this process's
     BYTE* remote_;
 };
 

@@ -146,16 +146,14 @@ DWORD WINAPI DialogAutopilot::Run(void* self)
 
 // After Mount the dialog either goes (a mapping failed) or offers Close with Cancel hidden. A
 // dialog that the command's thread is destroying still answers IsWindow for a moment.
-bool WaitForPassEnd(HWND dialog, DWORD timeoutMs)
+bool WaitForPassEnd(HWND dialog, HWND close, HWND cancel, DWORD timeoutMs)
 {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (::GetTickCount64() < deadline) {
         if (!::IsWindow(dialog)) {
             return true;
         }
-        HWND close = ::GetDlgItem(dialog, IDOK);
-        HWND cancel = ::GetDlgItem(dialog, IDCANCEL);
-        if (close != nullptr && ::IsWindowEnabled(close) && cancel != nullptr && !::IsWindowVisible(cancel)) {
+        if (::IsWindowEnabled(close) && !::IsWindowVisible(cancel)) {
             return true;
         }
         ::Sleep(1);
@@ -183,9 +181,11 @@ void DialogAutopilot::Answer(HWND dialog)
         for (int row = 0; row < rows; ++row) {
             driver.Tick(row);
         }
+        HWND close = DialogControl(dialog, IDOK);
+        HWND cancel = DialogControl(dialog, IDCANCEL);
         driver.Press(IDOK);
-        if (WaitForPassEnd(dialog, 2000) && ::IsWindow(dialog)) {
-            driver.Press(IDOK);
+        if (WaitForPassEnd(dialog, close, cancel, 2000) && ::IsWindow(dialog)) {
+            ::SendMessageW(close, BM_CLICK, 0, 0);
         }
     }
     // A pass that could not finish leaves Mount disabled; the user would close the window.
