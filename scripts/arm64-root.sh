@@ -6,7 +6,7 @@
 #   bash scripts/arm64-root.sh            make the root if missing, then mount what it needs
 #   bash scripts/arm64-root.sh --umount   undo the mounts (the root stays)
 #
-# Root: $KX_ARM64_ROOT (default /var/cache/kx-arm64-root, about 3.5 GB), kept outside the work
+# Root: $KX_ARM64_ROOT (default /var/cache/kx-arm64-root, about 1 GB), kept outside the work
 # tree so that a clean checkout does not carry it. Remove: --umount, then rm -rf the folder.
 # The project folder is bind-mounted at the same absolute path inside, so build-tree paths and
 # WINEPREFIX paths stay identical inside and out. Needs root.
@@ -41,14 +41,7 @@ if [ "${1:-}" = "--umount" ]; then
 fi
 
 host_tools() {
-    local missing=()
-    command -v qemu-aarch64-static >/dev/null || missing+=(qemu-user-static)
-    command -v update-binfmts >/dev/null || missing+=(binfmt-support)
-    command -v debootstrap >/dev/null || missing+=(debootstrap)
-    if [ ${#missing[@]} -gt 0 ]; then
-        say "installing ${missing[*]}"
-        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-    fi
+    bash "$PROJECT/scripts/install-deps.sh" >&2 # qemu-user-static, binfmt-support, debootstrap
     if ! is_mounted /proc/sys/fs/binfmt_misc; then
         mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
     fi

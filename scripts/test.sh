@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything with both compilers (GCC into build/, Clang into build-clang/), runs the
-# whole suite under Wine on each build in turn, each tree in its own fresh test prefix, then
-# the static checks (scripts/lint.sh). Extra arguments go to ctest. The dialog tests need a
+# Builds everything with both x64 compilers (GCC into build/, Clang into build-clang/) and for
+# ARM64 (Zig into build-arm64/), runs the whole suite on each build in turn, each tree in its own
+# fresh test prefix: the x64 trees under Wine, the ARM64 tree under the ARM64 Wine of an emulated
+# arm64 root (scripts/arm64-root.sh makes it the first time, outside the work tree). Then the
+# static checks (scripts/lint.sh). Extra arguments go to ctest. The dialog tests need a
 # display: the script runs itself on a private Xvfb server, so that no window of the user's
 # desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
 set -euo pipefail
@@ -13,6 +15,8 @@ fi
 
 bash scripts/build.sh mingw
 bash scripts/build.sh clang
+bash scripts/build.sh arm64
+bash scripts/arm64-root.sh >/dev/null
 # A run whose test prefix lost its wineserver says nothing about the library: the prefix's
 # shut-down reports it, and the suite runs once more on a fresh prefix. Any other failure stands,
 # and so does a second lost server. Every voided run is named again at the end.
@@ -42,7 +46,7 @@ run_suite() {
 
 status=0
 # One tree after the other: the suites would compete for the same cores.
-for tree in build build-clang; do
+for tree in build build-clang build-arm64; do
     echo "== tests of $tree/"
     run_suite "$tree" "$@" || status=1
 done
