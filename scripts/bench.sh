@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 bash scripts/build.sh >/dev/null
 # The ARM64 library's size and imports are recorded beside the x64 figures; its timings are not
-# taken here (Wine on this machine runs x64 programs only).
+# taken (ARM64 Wine runs here only under emulation, which they would measure instead).
 bash scripts/build.sh arm64 kx_library >/dev/null
 build=$root/build
 library=$build/src/KXBL_VNTRTZ71_2_2_0.dll
