@@ -21,11 +21,13 @@ root=$scratch/root
 mounted=()
 
 # Whatever still runs inside (the programs of a prefix whose server ended, an X server) holds
-# the bind of /dev: each is named and ended by pid, found by its root directory.
+# the bind of /dev: each is named and ended by pid, found by its root directory (the scratch
+# system's, or one below it: the ARM64 tests' emulated root).
 end_processes_inside() {
-    local process pids=()
+    local process process_root pids=()
     for process in /proc/[0-9]*; do
-        [ "$(readlink "$process/root" 2>/dev/null)" = "$root" ] && pids+=("${process#/proc/}")
+        process_root=$(readlink "$process/root" 2>/dev/null) || continue
+        case $process_root in "$root" | "$root"/*) pids+=("${process#/proc/}") ;; esac
     done
     [ ${#pids[@]} -eq 0 ] && return 0
     echo "fresh-check: ${#pids[@]} processes were left running inside; ending them:" >&2
@@ -42,8 +44,16 @@ end_processes_inside() {
 cleanup() {
     local i status=0
     end_processes_inside || true
+    # The commands inside mount too (the ARM64 tests' root binds /proc, /dev, /tmp and the
+    # project into itself): everything below the root goes, the deepest first.
+    local inner
+    while read -r inner; do
+        umount "$inner" 2>/dev/null || umount -l "$inner" || status=1
+    done < <(awk -v root="$root" 'index($2, root "/") == 1 { print $2 }' /proc/mounts | sort -r)
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
-        umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || status=1
+        if mountpoint -q "${mounted[i]}"; then
+            umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || status=1
+        fi
     done
     if [ $status -ne 0 ] || grep -q " $root" /proc/mounts; then
         echo "fresh-check: something is still mounted below $root; left in place" >&2
