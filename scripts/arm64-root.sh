@@ -65,7 +65,7 @@ emulator_in_root() {
 }
 
 make_root() {
-    say "making $ROOT ($SUITE, arm64); takes about 10 minutes"
+    say "making $ROOT ($SUITE, arm64); takes about 7 minutes"
     mkdir -p "$ROOT"
     if [ ! -x "$ROOT/debootstrap/debootstrap" ] && [ ! -e "$ROOT/etc/os-release" ]; then
         debootstrap --arch=arm64 --variant=minbase --foreign "$SUITE" "$ROOT" "$MIRROR"
