@@ -83,9 +83,12 @@ make_root() {
     touch "$STAMP"
 }
 
+# A folder that an earlier bind already shows inside (a project below /tmp) is not bound again:
+# a bind on it would pin the folder, which could then not be removed until --umount.
 mount_all() {
     local b
     for b in "${BINDS[@]}"; do
+        [ -d "$ROOT$b" ] && [ "$ROOT$b" -ef "$b" ] && continue
         mkdir -p "$ROOT$b"
         if ! is_mounted "$ROOT$b"; then mount --bind "$b" "$ROOT$b"; fi
     done
