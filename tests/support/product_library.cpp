@@ -153,7 +153,7 @@ bool WaitForPassEnd(HWND dialog, HWND close, HWND cancel, DWORD timeoutMs)
         if (!::IsWindow(dialog)) {
             return true;
         }
-        if (::IsWindowEnabled(close) && !::IsWindowVisible(cancel)) {
+        if (close != nullptr && ::IsWindowEnabled(close) && cancel != nullptr && !::IsWindowVisible(cancel)) {
             return true;
         }
         ::Sleep(1);
