@@ -10,10 +10,10 @@ if recorded_server_gone "$work_dir"; then
         "the tests that hung or failed after it say nothing about the library"
     report_server_end "$work_dir"
     server_end_summary "$work_dir" >"$(server_ended_marker "$work_dir")"
-    end_prefix_processes "$prefix"
     status=1
 fi
 WINEPREFIX=$prefix "${KX_WINESERVER:-/usr/lib/wine/wineserver}" -k >/dev/null 2>&1 || true
-# Under emulation a client can outlive its killed server, waiting on it for ever.
+# What the server can no longer end (it is gone, or under emulation a client outlived it and
+# waits on it for ever) is ended here.
 end_prefix_processes "$prefix"
 exit $status

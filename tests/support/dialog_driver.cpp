@@ -54,7 +54,7 @@ DialogDriver::DialogDriver(HWND dialog) : dialog_(dialog), list_(DialogControl(d
     DWORD processId = 0;
     ::GetWindowThreadProcessId(dialog, &processId);
     if (processId != ::GetCurrentProcessId()) {
-        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        process_.reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
     }
     remote_ = static_cast<BYTE*>(::VirtualAllocEx(Owner(), nullptr, RemoteSize, MEM_COMMIT, PAGE_READWRITE));
 }
@@ -62,31 +62,28 @@ DialogDriver::DialogDriver(HWND dialog) : dialog_(dialog), list_(DialogControl(d
 DialogDriver::~DialogDriver()
 {
     ::VirtualFreeEx(Owner(), remote_, 0, MEM_RELEASE);
-    if (process_ != nullptr) {
-        ::CloseHandle(process_);
-    }
 }
 
 HANDLE DialogDriver::Owner() const
 {
-    return process_ != nullptr ? process_ : ::GetCurrentProcess();
+    return process_ ? process_.get() : ::GetCurrentProcess();
 }
 
 void DialogDriver::CopyToOwner(BYTE* to, const void* from, size_t bytes) const
 {
-    if (process_ == nullptr) {
+    if (!process_) {
         std::memcpy(to, from, bytes);
     } else {
-        ::WriteProcessMemory(process_, to, from, bytes, nullptr);
+        ::WriteProcessMemory(process_.get(), to, from, bytes, nullptr);
     }
 }
 
 void DialogDriver::CopyFromOwner(void* to, const BYTE* from, size_t bytes) const
 {
-    if (process_ == nullptr) {
+    if (!process_) {
         std::memcpy(to, from, bytes);
     } else {
-        ::ReadProcessMemory(process_, from, to, bytes, nullptr);
+        ::ReadProcessMemory(process_.get(), from, to, bytes, nullptr);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/unique_handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -48,7 +50,7 @@ private:
 
     HWND dialog_;
     HWND list_;
-    HANDLE process_ = nullptr; // null when the dialog is this process's
+    kx::unique_handle process_; // empty when the dialog is this process's
     BYTE* remote_;
 };
 

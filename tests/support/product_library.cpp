@@ -183,7 +183,7 @@ void DialogAutopilot::Answer(HWND dialog)
         }
         HWND close = DialogControl(dialog, IDOK);
         HWND cancel = DialogControl(dialog, IDCANCEL);
-        driver.Press(IDOK);
+        ::SendMessageW(close, BM_CLICK, 0, 0);
         if (WaitForPassEnd(dialog, close, cancel, 2000) && ::IsWindow(dialog)) {
             ::SendMessageW(close, BM_CLICK, 0, 0);
         }
