@@ -15,7 +15,7 @@ SYSTEM_DLLS = {
     "winhttp.dll",
 }
 EXPECTED_EXPORTS = {
-    "CoDeviceInstall", "TarnoD", "ShellCommandOpen", "ShellCommandInstallConnect", "ShellCommandMount",
+    "CoDeviceInstall", "TarnoD", "ShellCommandOpen", "ShellCommandInstallConnect", "ShellCommandMount", "DllInstall",
 }
 # Machine type: processor, size limit. The stripped release build is about 117 KB for x64 and
 # 136 KB for ARM64 (larger code, and LLVM's C++ runtime); the runtime's verbose terminate handler
