@@ -5,7 +5,6 @@ With --package FOLDER, checks the driver package instead: its INF offers the dev
 ARM64 machines and copies each of them, as the co-installer, a DLL of its own, and each such DLL
 that the folder holds is built for that processor and passes."""
 import os
-import re
 import sys
 
 import pefile
