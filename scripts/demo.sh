@@ -178,7 +178,57 @@ if [ -e "$prefix/drive_c/windows/system32/KXBL_VNTRTZ71_2_2_0.dll" ]; then
     say "KXBL_VNTRTZ71_2_2_0.dll stays in System32"
 fi
 
+# The route without a co-installer: the installers that software distribution deploys, signed
+# here with a certificate made for this run only (an integrator signs with theirs).
+signing=$out/signing
+rm -rf "$signing" && mkdir -p "$signing/signed"
+say ""
+say "== The installers in build/msi/, signed copies (a throw-away certificate made for this run)"
+openssl req -x509 -newkey rsa:3072 -nodes -days 1 -subj "/CN=KX Vantorel throw-away test signer" \
+    -addext "extendedKeyUsage=codeSigning" -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" -out "$signing/cert.p12" -passout pass:throw-away
+cp "$build/msi/"*.msi "$build/package/"*.dll "$signing/signed/"
+run env KX_SIGN_PKCS12="$signing/cert.p12" KX_SIGN_PASSWORD=throw-away KX_SIGN_CAFILE="$signing/cert.pem" \
+    bash scripts/sign.sh "$signing/signed/"*
+for msi in "$signing/signed/"*.msi; do
+    template=$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')
+    version=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }')
+    verdict=$(osslsigncode verify -CAfile "$signing/cert.pem" -in "$msi" 2>&1 | tr -d '\r' |
+        grep -E -m2 'Subject:|Signature verification:' | sed 's/^[[:space:]]*//' | paste -sd, | sed 's/,/, /')
+    say "$(basename "$msi"): template $template, version $version, $(stat -c %s "$msi") bytes; $verdict"
+done
+
+uninstall_entry() {
+    "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+        awk '/^HKEY/ { key = $0 } /DisplayName .*KX Vantorel/ { found = key } { lines[key] = lines[key] $0 "\n" }
+             END { if (found != "") printf "%s", lines[found] }' | grep -E 'DisplayName|DisplayVersion|Publisher' || true
+}
+installer_left=0
+installed_library='C:\Program Files\Corvanta\KX Vantorel\KXBL_VNTRTZ71_2_2_0.dll'
+x64_installer=$(windows_path "$signing/signed/KXVantorel-x64.msi")
+say ""
+say "== The signed x64 installer under Wine: msiexec /i ... /qn (per machine)"
+run "$wine" msiexec /i "$x64_installer" /qn
+say "Apps & features:"
+uninstall_entry | tee -a "$log"
+show_tree "$hardware_id"
+show_tree "$device_type"
+say ""
+say "== Open and Install Connector, run from the registered verbs"
+run "$wine" "$build/demo/verbs/kx_verb_demo.exe" --registered nas02 "$out/work"
+say ""
+say "== The installer removed: msiexec /x ... /qn"
+run "$wine" msiexec /x "$x64_installer" /qn
+if network_explorer_keys || [ -n "$(uninstall_entry)" ] ||
+    [ -e "$prefix/drive_c/Program Files/Corvanta/KX Vantorel/KXBL_VNTRTZ71_2_2_0.dll" ]; then
+    say "the installer left its keys, its entry or $installed_library behind"
+    installer_left=1
+else
+    say "both Network Explorer keys, the Apps & features entry and $installed_library are gone"
+fi
+
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 say ""
 say "log: $log"
 [ "$removal_failed" = 0 ] || { echo "the device was NOT removed" >&2; exit 1; }
+[ "$installer_left" = 0 ] || { echo "the installer was NOT removed cleanly" >&2; exit 1; }

@@ -60,15 +60,6 @@ std::vector<std::wstring> InstalledVersions()
     return versions;
 }
 
-std::wstring RegisteredCommand(const wchar_t* verb)
-{
-    wchar_t command[1024] = {};
-    DWORD size = sizeof(command);
-    const std::wstring key = std::wstring(kxtest::ExpectedDeviceTypeKeyPath) + L"\\shell\\" + verb + L"\\command";
-    ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &size);
-    return command;
-}
-
 class PerMachineInstaller : public ::testing::Test {
 protected:
     void SetUp() override
@@ -113,17 +104,17 @@ TEST_F(PerMachineInstaller, RegistersTheInstalledLibraryWhoseVerbsWorkAndRemoves
     // Open, as the shell would run it, with the shell's launch captured in place of rundll32's:
     // Wine cannot open a UNC folder.
     const kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://nas-msi:80/desc.xml");
-    const std::wstring open = RegisteredCommand(L"Open");
+    const std::wstring open = kxtest::RegisteredCommand(L"Open");
     EXPECT_EQ(L"rundll32.exe \"" + InstalledLibrary() + L"\",ShellCommandOpen %1", open);
     {
-        const kxtest::ProductLibrary library(InstalledLibrary());
+        const kxtest::ProductLibrary library(kxtest::LibraryOfCommand(open));
         kxtest::LaunchCapture capture(library.Module());
         ASSERT_TRUE(capture.Installed());
         library.RunVerb(library.Verb("ShellCommandOpen"), kxtest::ToUtf8(device.Udn()));
         EXPECT_EQ(L"\\\\nas-msi", capture.LastTarget());
     }
     // Install Connector through rundll32 itself, from the registered command line as it stands.
-    std::wstring connect = RegisteredCommand(L"InstallConnect");
+    std::wstring connect = kxtest::RegisteredCommand(L"InstallConnect");
     connect.replace(connect.find(L"%1"), 2, device.Udn());
     EXPECT_EQ(0u, kxtest::RunProcess(connect, 60000));
     EXPECT_EQ("http://nas-msi/Connect\n", kxtest::WaitForFileText(launchLog_, 20000));

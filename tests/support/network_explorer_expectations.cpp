@@ -86,4 +86,26 @@ void DeleteNetworkExplorerKeys()
     ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath);
 }
 
+std::wstring RegisteredCommand(const wchar_t* verb)
+{
+    wchar_t command[1024] = {};
+    DWORD size = sizeof(command);
+    const std::wstring key = std::wstring(ExpectedDeviceTypeKeyPath) + L"\\shell\\" + verb + L"\\command";
+    ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &size);
+    return command;
+}
+
+std::wstring LibraryOfCommand(const std::wstring& command)
+{
+    const std::wstring program = L"rundll32.exe ";
+    if (command.compare(0, program.size(), program) != 0) {
+        return L"";
+    }
+    std::wstring library = command.substr(program.size(), command.find(L',') - program.size());
+    if (library.size() >= 2 && library.front() == L'"' && library.back() == L'"') {
+        library = library.substr(1, library.size() - 2);
+    }
+    return library;
+}
+
 } // namespace kxtest

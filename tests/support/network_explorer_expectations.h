@@ -39,4 +39,9 @@ std::wstring DescribeExpectedKeys(const VerbCaptions& captions, const ExpectedLi
 
 void DeleteNetworkExplorerKeys();
 
+// The command line registered for a verb of the device-type key ("Open", "InstallConnect"), or "".
+std::wstring RegisteredCommand(const wchar_t* verb);
+// The library that such a command line hands to rundll32, its quotes removed.
+std::wstring LibraryOfCommand(const std::wstring& command);
+
 } // namespace kxtest
