@@ -193,9 +193,10 @@ run env KX_SIGN_PKCS12="$signing/cert.p12" KX_SIGN_PASSWORD=throw-away KX_SIGN_C
 for msi in "$signing/signed/"*.msi; do
     template=$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')
     version=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }')
-    verdict=$(osslsigncode verify -CAfile "$signing/cert.pem" -in "$msi" 2>&1 | tr -d '\r' |
-        grep -E -m2 'Subject:|Signature verification:' | sed 's/^[[:space:]]*//' | paste -sd, | sed 's/,/, /')
-    say "$(basename "$msi"): template $template, version $version, $(stat -c %s "$msi") bytes; $verdict"
+    verification=$(osslsigncode verify -CAfile "$signing/cert.pem" -in "$msi" 2>&1 | tr -d '\r')
+    signer=$(grep -m1 'Subject:' <<<"$verification" | sed 's/^[[:space:]]*Subject: //')
+    verdict=$(grep -m1 '^Signature verification:' <<<"$verification")
+    say "$(basename "$msi"): template $template, version $version, $(stat -c %s "$msi") bytes, signed by $signer; $verdict"
 done
 
 uninstall_entry() {
