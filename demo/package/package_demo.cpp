@@ -80,7 +80,9 @@ int Install(const std::wstring& packageFolder, const std::wstring& hardwareId)
         std::wprintf(L"result: NOT installed; the device node was removed again\n");
         return 1;
     }
-    PrintFinishInstall(hardwareId);
+    if (!report.coInstallers.empty()) {
+        PrintFinishInstall(hardwareId);
+    }
     PrintLoads(loads);
     std::wprintf(L"result: installed\n");
     return 0;
