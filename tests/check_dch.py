@@ -84,9 +84,9 @@ def fields(text):
 def check_sections(inf, kind, fail):
     for lower, (name, lines) in inf.sections.items():
         if FORBIDDEN_SECTIONS.search(lower):
-            fail(inf, lines[0][0] if lines else 0, name, f"[{name}]", "a universal INF has no such section")
+            fail(inf, lines[0][0] if lines else 0, name, "", "a universal INF has no such section")
         if lower.startswith("defaultinstall") and not re.match(r"defaultinstall\.nt(amd64|arm64)", lower):
-            fail(inf, 0, name, f"[{name}]", "DefaultInstall without a processor decoration")
+            fail(inf, 0, name, "", "DefaultInstall without a processor decoration")
         for number, key, values, text in inf.entries(name):
             if key in FORBIDDEN_DIRECTIVES:
                 fail(inf, number, name, text, f"{key} is not declarative (a universal INF may not use it)")
@@ -215,7 +215,7 @@ def check(folder):
     failures = []
 
     def fail(inf, number, section, text, why):
-        failures.append(f"{inf.name}:{number}: [{section}] {text}: {why}")
+        failures.append(f"{inf.name}:{number}: [{section}]" + (f" {text}" if text else "") + f": {why}")
 
     infs = [Inf(os.path.join(folder, name)) for name in sorted(os.listdir(folder)) if name.lower().endswith(".inf")]
     offered, served = set(), set()
