@@ -17,7 +17,7 @@ struct ComponentSoftware {
     std::wstring infPath;
     std::wstring name; // AddSoftware's software name
     std::wstring type; // SoftwareType: 1 for an MSI or an EXE
-    std::wstring binary; // SoftwareBinary, as the INF writes it (%13%\..., the driver store)
+    std::wstring binary; // SoftwareBinary as SetupAPI expands it (%13%, the driver store, is unknown to Wine)
     std::wstring version; // SoftwareVersion
     std::wstring fileName; // SoftwareBinary's file name
 };

@@ -49,7 +49,8 @@ std::wstring InstallerTemplate(const std::wstring& installer)
     wchar_t text[64] = {};
     DWORD length = 64;
     UINT type = 0;
-    const UINT read = ::MsiSummaryInfoGetPropertyW(summary.get(), PIDSI_TEMPLATE, &type, nullptr, nullptr, text, &length);
+    const UINT read =
+        ::MsiSummaryInfoGetPropertyW(summary.get(), PIDSI_TEMPLATE, &type, nullptr, nullptr, text, &length);
     return read == ERROR_SUCCESS ? text : L"";
 }
 
