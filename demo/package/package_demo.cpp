@@ -127,7 +127,8 @@ int RunComponentSoftware(const std::wstring& packageFolder, const std::wstring& 
                  component.c_str());
     const kxdemo::ComponentSoftware software = kxdemo::SoftwareOfComponent(packageFolder, component);
     std::wprintf(L"AddSoftware in %ls (Windows runs it once the component is installed; Wine has no AddSoftware): "
-                 L"%ls, SoftwareType %ls, SoftwareBinary %ls, SoftwareVersion %ls\n",
+                 L"%ls, SoftwareType %ls, SoftwareBinary %ls (DIRID 13, the driver store, which Wine lacks), "
+                 L"SoftwareVersion %ls\n",
                  software.infPath.empty() ? L"no INF of the package" : software.infPath.c_str(), software.name.c_str(),
                  software.type.c_str(), software.binary.c_str(), software.version.c_str());
     if (software.type != L"1" || software.fileName.empty()) {

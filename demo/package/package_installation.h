@@ -37,8 +37,9 @@ struct InfModel {
 InfModel FindModel(const std::wstring& packageFolder, const std::wstring& hardwareId);
 
 // Makes a root device node with the hardware id and has newdev install the package's driver on
-// it, from the INF of the folder that names the hardware id (its first INF when none does). When the result is not a complete installation the node is removed again, so that a
-// broken package leaves nothing behind.
+// it, from the INF of the folder that names the hardware id (its first INF when none does). When
+// the result is not a complete installation the node is removed again, so that a broken package
+// leaves nothing behind.
 InstallationReport InstallFromPackage(const std::wstring& packageFolder, const std::wstring& hardwareId);
 
 // Sends DIF_REMOVE through the framework to every device node with the hardware id; the
