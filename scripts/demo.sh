@@ -228,6 +228,67 @@ else
     say "both Network Explorer keys, the Apps & features entry and $installed_library are gone"
 fi
 
+# The DCH driver package (build/package-dch/), on a fresh part of the prefix's state: no device
+# node with the hardware id, no installed product and no Network Explorer tree left by the steps
+# above. Wine has neither AddComponent nor AddSoftware: kx_package_demo.exe reads what Windows
+# would read there and runs the installer as Windows runs an AddSoftware type 1 MSI.
+dch=$build/package-dch
+dch_installer=$dch/KXVantorel-x64.msi
+"$wine" "$package_demo" remove "$hardware_id" >/dev/null 2>&1 || true
+"$wine" msiexec /x "$(windows_path "$dch_installer")" /qn >/dev/null 2>&1 || true
+for key in "$hardware_id" "$device_type"; do
+    "$wine" reg delete "HKCR\\NetworkExplorerPlugins\\$key" /f >/dev/null 2>&1 || true
+done
+
+say ""
+say "== The DCH driver package in build/package-dch/: the device's INF, its software component's INF, an installer for each processor"
+for file in "$dch"/*; do
+    say "$(basename "$file"): $(stat -c %s "$file") bytes"
+done
+tr -d '\r' <"$dch/kxvantorel_dch.inf" | grep -E '^(Class|CatalogFile|PnpLockdown) |^AddService|^AddComponent|^ComponentIDs' |
+    sed 's/^/kxvantorel_dch.inf: /' | tee -a "$log"
+tr -d '\r' <"$dch/kxvantorel_component.inf" | grep -E '^(Class|CatalogFile) |^AddSoftware|^Software' |
+    sed 's/^/kxvantorel_component.inf: /' | tee -a "$log"
+say "-- the rules of Microsoft's signing (tests/check_dch.py)"
+run /usr/bin/python3 tests/check_dch.py "$dch"
+say "rules check: passed"
+
+say ""
+say "== DCH: device installed through the framework from build/package-dch/ (newdev)"
+if ! install_package "$dch"; then
+    say "the device was NOT installed"
+    exit 1
+fi
+if network_explorer_keys; then
+    say "the device's installation wrote Network Explorer keys"
+    exit 1
+fi
+say "no Network Explorer key yet: nothing of the device's installation ran code of ours"
+
+say ""
+say "== DCH: the software component's installer, run as Windows runs it"
+run "$wine" "$package_demo" software "$(windows_path "$dch")" "$hardware_id"
+show_tree "$hardware_id"
+show_tree "$device_type"
+
+say ""
+say "== DCH: device removed through the framework (DIF_REMOVE)"
+run "$wine" "$package_demo" remove "$hardware_id"
+if ! network_explorer_keys; then
+    say "the Network Explorer keys went with the device: Windows leaves AddSoftware's software installed"
+    exit 1
+fi
+say "both Network Explorer keys stay: the installer is still installed, as Windows leaves it"
+
+say ""
+say "== DCH: the installer removed (msiexec /x, as Programs and Features does)"
+run "$wine" msiexec /x "$(windows_path "$dch_installer")" /qn
+if network_explorer_keys; then
+    say "the Network Explorer keys are still there"
+    exit 1
+fi
+say "both Network Explorer keys are gone"
+
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 say ""
 say "log: $log"

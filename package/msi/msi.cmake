@@ -16,9 +16,14 @@ set(KX_PRODUCT_VERSION ${KX_DRIVER_VERSION} CACHE INTERNAL "The version of the l
 set(KX_MAKE_MSI ${CMAKE_CURRENT_SOURCE_DIR}/msi/make_msi.sh CACHE INTERNAL "Builds one installer")
 set(kx_msi_source ${CMAKE_CURRENT_SOURCE_DIR}/msi/kxvantorel.wxs)
 
+# The installers' file names; the DCH package's component INF names them too.
+set(KX_X64_MSI KXVantorel-x64.msi)
+set(KX_ARM64_MSI KXVantorel-arm64.msi)
+
 # kx_add_msi(<processor> <library file or generator expression> <dependency>)
 function(kx_add_msi processor library dependency)
-  set(output ${KX_MSI_DIR}/KXVantorel-${processor}.msi)
+  string(TOUPPER ${processor} upper)
+  set(output ${KX_MSI_DIR}/${KX_${upper}_MSI})
   add_custom_command(OUTPUT ${output}
     COMMAND ${BASH} ${KX_MAKE_MSI} ${processor} ${library} ${output} ${KX_DRIVER_VERSION} "${KX_MANUFACTURER}"
     DEPENDS ${dependency} ${kx_msi_source} ${KX_MAKE_MSI}
@@ -33,6 +38,6 @@ string(TOLOWER ${kx_other} kx_other_processor)
 if(EXISTS "${KX_${kx_other}_LIBRARY}")
   kx_add_msi(${kx_other_processor} ${KX_${kx_other}_LIBRARY} ${KX_${kx_other}_LIBRARY})
 else()
-  file(REMOVE ${KX_MSI_DIR}/KXVantorel-${kx_other_processor}.msi)
+  file(REMOVE ${KX_MSI_DIR}/${KX_${kx_other}_MSI})
 endif()
 add_custom_target(kx_msi ALL DEPENDS ${kx_msi_files})

@@ -1,6 +1,7 @@
 // The per-machine installer of the build's processor, installed, upgraded and removed by Wine's
 // own msiexec: the registration it runs, the verbs that the registered command lines start, and
 // what removal leaves.
+#include "installed_product.h"
 #include "network_explorer_expectations.h"
 #include "product_library.h"
 #include "registry_snapshot.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr wchar_t UpgradeCode[] = L"{3F0C7A52-6A0E-4D4B-9F7E-2B9E5F1C8A11}";
 constexpr wchar_t ForeignKeyPath[] = L"NetworkExplorerPlugins\\urn:other-vendor-com:device:Printer:1";
 
 std::wstring Installer(const wchar_t* variable, const wchar_t* name)
@@ -39,27 +39,6 @@ DWORD Msiexec(const wchar_t* action, const std::wstring& installer)
     return kxtest::RunProcess(std::wstring(L"msiexec.exe ") + action + L" \"" + installer + L"\" /qn", 300000);
 }
 
-std::wstring InstalledLibrary()
-{
-    wchar_t programFiles[MAX_PATH] = {};
-    ::ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
-    return std::wstring(programFiles) + L"\\Corvanta\\KX Vantorel\\KXBL_VNTRTZ71_2_2_0.dll";
-}
-
-// The versions of every installed product of the installer's upgrade code.
-std::vector<std::wstring> InstalledVersions()
-{
-    std::vector<std::wstring> versions;
-    wchar_t product[39];
-    for (DWORD index = 0; ::MsiEnumRelatedProductsW(UpgradeCode, 0, index, product) == ERROR_SUCCESS; ++index) {
-        wchar_t version[64] = {};
-        DWORD length = 64;
-        ::MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, version, &length);
-        versions.emplace_back(version);
-    }
-    return versions;
-}
-
 class PerMachineInstaller : public ::testing::Test {
 protected:
     void SetUp() override
@@ -77,8 +56,8 @@ protected:
     static void ExpectNothingInstalled()
     {
         EXPECT_EQ(L"hardware id:\ndevice type:\n", kxtest::DescribeNetworkExplorerKeys());
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(InstalledLibrary().c_str()));
-        EXPECT_TRUE(InstalledVersions().empty());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(kxtest::InstalledLibrary().c_str()));
+        EXPECT_TRUE(kxtest::InstalledVersions().empty());
     }
 
     std::wstring launchLog_;
@@ -98,14 +77,14 @@ TEST_F(PerMachineInstaller, RegistersTheInstalledLibraryWhoseVerbsWorkAndRemoves
 {
     kxtest::CreateKeys(HKEY_CLASSES_ROOT, ForeignKeyPath, {L"shell\\open\\command"});
     ASSERT_EQ(0u, Msiexec(L"/i", BuiltInstaller()));
-    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(InstalledLibrary())),
+    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
               kxtest::DescribeNetworkExplorerKeys());
 
     // Open, as the shell would run it, with the shell's launch captured in place of rundll32's:
     // Wine cannot open a UNC folder.
     const kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://nas-msi:80/desc.xml");
     const std::wstring open = kxtest::RegisteredCommand(L"Open");
-    EXPECT_EQ(L"rundll32.exe \"" + InstalledLibrary() + L"\",ShellCommandOpen %1", open);
+    EXPECT_EQ(L"rundll32.exe \"" + kxtest::InstalledLibrary() + L"\",ShellCommandOpen %1", open);
     {
         const kxtest::ProductLibrary library(kxtest::LibraryOfCommand(open));
         kxtest::LaunchCapture capture(library.Module());
@@ -127,10 +106,10 @@ TEST_F(PerMachineInstaller, RegistersTheInstalledLibraryWhoseVerbsWorkAndRemoves
 TEST_F(PerMachineInstaller, ANewerInstallerReplacesAnOlderOne)
 {
     ASSERT_EQ(0u, Msiexec(L"/i", TestInstaller(L"older.msi")));
-    EXPECT_EQ(std::vector<std::wstring>{L"2.1.0.0"}, InstalledVersions());
+    EXPECT_EQ(std::vector<std::wstring>{L"2.1.0.0"}, kxtest::InstalledVersions());
     ASSERT_EQ(0u, Msiexec(L"/i", BuiltInstaller()));
-    EXPECT_EQ(std::vector<std::wstring>{kxtest::EnvironmentText(L"KX_PRODUCT_VERSION")}, InstalledVersions());
-    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(InstalledLibrary())),
+    EXPECT_EQ(std::vector<std::wstring>{kxtest::EnvironmentText(L"KX_PRODUCT_VERSION")}, kxtest::InstalledVersions());
+    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
               kxtest::DescribeNetworkExplorerKeys());
     // An older installer does not replace a newer one.
     EXPECT_NE(0u, Msiexec(L"/i", TestInstaller(L"older.msi")));
