@@ -29,4 +29,9 @@ while kill -0 "$program" 2>/dev/null; do
     fi
     sleep 0.2
 done
-wait "$program"
+# A program that dies before it flushes its output leaves nothing else to go by. Wine hands on the
+# low byte of the Windows exit code (5 for an access violation, 0xC0000005).
+status=0
+wait "$program" || status=$?
+[ "$status" -eq 0 ] || echo "run_in_prefix: the program ended with status $status" >&2
+exit "$status"
