@@ -14,8 +14,7 @@ ExternalProject_Add(kx_library_build
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${KX_LIBRARY_TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
              -DKX_TRACE_TO_DEBUGGER=${KX_TRACE_TO_DEBUGGER} -DKX_BUILD_TESTS=OFF -DKX_LIBRARY_ONLY=ON
              -DKX_LIBRARY_OUTPUT_DIR=${CMAKE_CURRENT_BINARY_DIR}
-  BUILD_COMMAND ${CMAKE_COMMAND} --build ${kx_library_tree} --target kx_library
-  # The library tree's own build decides what is out of date.
+  # The library tree builds the library alone (KX_LIBRARY_ONLY), and decides what is out of date.
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${kx_library_file}
   INSTALL_COMMAND ""
