@@ -215,28 +215,31 @@ def arm64_pointer_loads(code, start, pointer):
 
 
 def object_failures(folder):
-    """Every object file of the library carries @feat.00's Control Flow Guard bit: its code was
-    compiled with the checks, not only linked with the guard option."""
+    """Every object file of the library that holds code carries @feat.00's Control Flow Guard
+    bit: its code was compiled with the checks, not only linked with the guard option."""
     objects = [os.path.join(root, name) for root, _, names in os.walk(folder) for name in names
                if name.endswith((".obj", ".o"))]
-    unguarded = sorted(os.path.relpath(path, folder) for path in objects if not feature_bits(path) & FEATURE_GUARD_CF)
     if not objects:
         return [f"no object files below {folder}"]
-    return [f"object compiled without Control Flow Guard: {path}" for path in unguarded]
+    return [f"object compiled without Control Flow Guard: {os.path.relpath(path, folder)}"
+            for path in sorted(objects) if not guard_feature_or_no_code(path)]
 
 
-def feature_bits(path):
-    """The value of the @feat.00 symbol of a COFF object file (0 without one)."""
+def guard_feature_or_no_code(path):
+    """True when the COFF object holds no code (a compiled resource script) or when its
+    @feat.00 symbol has the Control Flow Guard bit."""
     with open(path, "rb") as stream:
         data = stream.read()
-    symbols, count = struct.unpack_from("<II", data, 8)
+    sections, _, symbols, count, optional_size = struct.unpack_from("<HIIIH", data, 2)
+    if not any(struct.unpack_from("<I", data, 20 + optional_size + 40 * i + 36)[0] & 0x20 for i in range(sections)):
+        return True
     index = 0
     while index < count:
         name, value, _, _, _, aux = struct.unpack_from("<8sIhHBB", data, symbols + 18 * index)
         if name == b"@feat.00":
-            return value
+            return bool(value & FEATURE_GUARD_CF)
         index += 1 + aux
-    return 0
+    return False
 
 
 def inf_sections(path):
