@@ -10,7 +10,7 @@
      message, no handler, no destructor; a smashed stack leaves nothing that may safely run.
    - The guard pointers, through which Control Flow Guard's instrumented indirect calls go, point
      at stand-ins that check nothing; a Windows that enforces CFG points them at its own checks.
-     They live in .00cfg, which the linker merges into a read-only section.
+     They live in the read-only .00cfg (LLD 19 merges it into .rdata): the DLL cannot change them.
    - _load_config_used, the load configuration that the linker points the image's directory at;
      the linker defines the __guard_* symbols it names (tables, counts and flags). */
 #include <windows.h>
