@@ -178,7 +178,119 @@ if [ -e "$prefix/drive_c/windows/system32/KXBL_VNTRTZ71_2_2_0.dll" ]; then
     say "KXBL_VNTRTZ71_2_2_0.dll stays in System32"
 fi
 
+# The route without a co-installer: the installers that software distribution deploys, signed
+# here with a certificate made for this run only (an integrator signs with theirs).
+signing=$out/signing
+rm -rf "$signing" && mkdir -p "$signing/signed"
+say ""
+say "== The installers in build/msi/, signed copies (a throw-away certificate made for this run)"
+openssl req -x509 -newkey rsa:3072 -nodes -days 1 -subj "/CN=KX Vantorel throw-away test signer" \
+    -addext "extendedKeyUsage=codeSigning" -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" -out "$signing/cert.p12" -passout pass:throw-away
+cp "$build/msi/"*.msi "$build/package/"*.dll "$signing/signed/"
+run env KX_SIGN_PKCS12="$signing/cert.p12" KX_SIGN_PASSWORD=throw-away KX_SIGN_CAFILE="$signing/cert.pem" \
+    bash scripts/sign.sh "$signing/signed/"*
+for msi in "$signing/signed/"*.msi; do
+    template=$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')
+    version=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }')
+    verification=$(osslsigncode verify -CAfile "$signing/cert.pem" -in "$msi" 2>&1 | tr -d '\r')
+    signer=$(grep -m1 'Subject:' <<<"$verification" | sed 's/^[[:space:]]*Subject: //')
+    verdict=$(grep -m1 '^Signature verification:' <<<"$verification")
+    say "$(basename "$msi"): template $template, version $version, $(stat -c %s "$msi") bytes, signed by $signer; $verdict"
+done
+
+uninstall_entry() {
+    "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+        awk '/^HKEY/ { key = $0 } /DisplayName .*KX Vantorel/ { found = key } { lines[key] = lines[key] $0 "\n" }
+             END { if (found != "") printf "%s", lines[found] }' | grep -E 'DisplayName|DisplayVersion|Publisher' || true
+}
+installer_left=0
+installed_library='C:\Program Files\Corvanta\KX Vantorel\KXBL_VNTRTZ71_2_2_0.dll'
+x64_installer=$(windows_path "$signing/signed/KXVantorel-x64.msi")
+say ""
+say "== The signed x64 installer under Wine: msiexec /i ... /qn (per machine)"
+run "$wine" msiexec /i "$x64_installer" /qn
+say "Apps & features:"
+uninstall_entry | tee -a "$log"
+show_tree "$hardware_id"
+show_tree "$device_type"
+say ""
+say "== Open and Install Connector, run from the registered verbs"
+run "$wine" "$build/demo/verbs/kx_verb_demo.exe" --registered nas02 "$out/work"
+say ""
+say "== The installer removed: msiexec /x ... /qn"
+run "$wine" msiexec /x "$x64_installer" /qn
+if network_explorer_keys || [ -n "$(uninstall_entry)" ] ||
+    [ -e "$prefix/drive_c/Program Files/Corvanta/KX Vantorel/KXBL_VNTRTZ71_2_2_0.dll" ]; then
+    say "the installer left its keys, its entry or $installed_library behind"
+    installer_left=1
+else
+    say "both Network Explorer keys, the Apps & features entry and $installed_library are gone"
+fi
+
+# The DCH driver package (build/package-dch/), on a fresh part of the prefix's state: no device
+# node with the hardware id, no installed product and no Network Explorer tree left by the steps
+# above. Wine has neither AddComponent nor AddSoftware: kx_package_demo.exe reads what Windows
+# would read there and runs the installer as Windows runs an AddSoftware type 1 MSI.
+dch=$build/package-dch
+dch_installer=$dch/KXVantorel-x64.msi
+"$wine" "$package_demo" remove "$hardware_id" >/dev/null 2>&1 || true
+"$wine" msiexec /x "$(windows_path "$dch_installer")" /qn >/dev/null 2>&1 || true
+for key in "$hardware_id" "$device_type"; do
+    "$wine" reg delete "HKCR\\NetworkExplorerPlugins\\$key" /f >/dev/null 2>&1 || true
+done
+
+say ""
+say "== The DCH driver package in build/package-dch/: the device's INF, its software component's INF, an installer for each processor"
+for file in "$dch"/*; do
+    say "$(basename "$file"): $(stat -c %s "$file") bytes"
+done
+tr -d '\r' <"$dch/kxvantorel_dch.inf" | grep -E '^(Class|CatalogFile|PnpLockdown) |^AddService|^AddComponent|^ComponentIDs' |
+    sed 's/^/kxvantorel_dch.inf: /' | tee -a "$log"
+tr -d '\r' <"$dch/kxvantorel_component.inf" | grep -E '^(Class|CatalogFile) |^AddSoftware|^Software' |
+    sed 's/^/kxvantorel_component.inf: /' | tee -a "$log"
+say "-- the rules of Microsoft's signing (tests/check_dch.py)"
+run /usr/bin/python3 tests/check_dch.py "$dch"
+say "rules check: passed"
+
+say ""
+say "== DCH: device installed through the framework from build/package-dch/ (newdev)"
+if ! install_package "$dch"; then
+    say "the device was NOT installed"
+    exit 1
+fi
+if network_explorer_keys; then
+    say "the device's installation wrote Network Explorer keys"
+    exit 1
+fi
+say "no Network Explorer key yet: nothing of the device's installation ran code of ours"
+
+say ""
+say "== DCH: the software component's installer, run as Windows runs it"
+run "$wine" "$package_demo" software "$(windows_path "$dch")" "$hardware_id"
+show_tree "$hardware_id"
+show_tree "$device_type"
+
+say ""
+say "== DCH: device removed through the framework (DIF_REMOVE)"
+run "$wine" "$package_demo" remove "$hardware_id"
+if ! network_explorer_keys; then
+    say "the Network Explorer keys went with the device: Windows leaves AddSoftware's software installed"
+    exit 1
+fi
+say "both Network Explorer keys stay: the installer is still installed, as Windows leaves it"
+
+say ""
+say "== DCH: the installer removed (msiexec /x, as Programs and Features does)"
+run "$wine" msiexec /x "$(windows_path "$dch_installer")" /qn
+if network_explorer_keys; then
+    say "the Network Explorer keys are still there"
+    exit 1
+fi
+say "both Network Explorer keys are gone"
+
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 say ""
 say "log: $log"
 [ "$removal_failed" = 0 ] || { echo "the device was NOT removed" >&2; exit 1; }
+[ "$installer_left" = 0 ] || { echo "the installer was NOT removed cleanly" >&2; exit 1; }

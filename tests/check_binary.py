@@ -3,8 +3,9 @@
 entry points that the registry and the device-installation framework name, stays lean, and is
 hardened (see hardening_failures). With --objects FOLDER, also checks the library's object files
 below FOLDER for the Control Flow Guard feature bit. With --package FOLDER, checks the driver
-package instead: its INF offers the device to x64 and ARM64 machines, and each DLL that the INF
-names there is built for that processor and passes."""
+package instead: its INF offers the device to x64 and ARM64 machines and copies each of them, as
+the co-installer, a DLL of its own, and each such DLL that the folder holds is built for that
+processor and passes."""
 import os
 import re
 import struct
@@ -18,15 +19,17 @@ SYSTEM_DLLS = {
     "winhttp.dll",
 }
 EXPECTED_EXPORTS = {
-    "CoDeviceInstall", "TarnoD", "ShellCommandOpen", "ShellCommandInstallConnect", "ShellCommandMount",
+    "CoDeviceInstall", "TarnoD", "ShellCommandOpen", "ShellCommandInstallConnect", "ShellCommandMount", "DllInstall",
 }
 # Machine type: processor, size limit. The stripped release build is about 119 KB for x64 and
 # 139 KB for ARM64 (larger code, and LLVM's C++ runtime); the runtime's verbose terminate handler
 # (demangler and printf engine), winpthread or the ARM64 unwinder's exports coming back would
 # each push it past its limit. A Debug build keeps its symbols and is not held to it.
 MACHINES = {0x8664: ("x64", 140_000), 0xAA64: ("ARM64", 160_000)}
-# The INF's decoration for each processor and the section that names the DLL for it.
-PACKAGE_PROCESSORS = {"x64": ("NTamd64", "SourceDisksFiles.amd64"), "ARM64": ("NTarm64", "SourceDisksFiles.arm64")}
+# The INF's platform extension for each processor (NT<arch>, SourceDisksFiles.<arch>).
+PACKAGE_PROCESSORS = {"x64": "amd64", "ARM64": "arm64"}
+HARDWARE_ID = "VEN_011A&DEV_0080&REV_01"
+INSTALLED_NAME = "KXBL_VNTRTZ71_2_2_0.dll"
 # IMAGE_DLLCHARACTERISTICS_* that the DLL must carry.
 REQUIRED_DLL_CHARACTERISTICS = {
     0x4000: "GUARD_CF (Control Flow Guard)", 0x0100: "NX_COMPAT", 0x0040: "DYNAMIC_BASE (ASLR)",
@@ -252,22 +255,61 @@ def inf_sections(path):
     return sections
 
 
+def values(line):
+    """An INF line's comma-separated values after its key, or all of them when it has none."""
+    return [value.strip() for value in line.split("=", 1)[-1].split(",")]
+
+
+def key(line):
+    return line.split("=", 1)[0].strip().lower()
+
+
+def packaged_dll(sections, arch):
+    """The package's file that a machine of this processor copies to System32 as its co-installer,
+    or why there is none: Manufacturer, the models section for the platform, the install section
+    for the platform, its CoInstallers' CopyFiles, SourceDisksFiles.<arch>, as Windows reads them."""
+    platform = "nt" + arch
+    models = [f"{values(line)[0]}.{platform}".lower() for line in sections.get("manufacturer", [])
+              if platform in (value.lower() for value in values(line)[1:])]
+    installs = [values(line)[0] for model in models for line in sections.get(model, [])
+                if HARDWARE_ID in values(line)[1:]]
+    if not installs:
+        return None, f"no models section for NT{arch} names {HARDWARE_ID}"
+    install = next((name for name in (f"{installs[0]}.NT{arch}", f"{installs[0]}.NT") if name.lower() in sections),
+                   installs[0])
+    destinations = {key(line): values(line)[0] for line in sections.get("destinationdirs", [])}
+    disk_files = {key(line): line.split("=", 1)[0].strip() for line in sections.get(f"sourcedisksfiles.{arch}", [])}
+    sources = []
+    for line in sections.get(install.lower() + ".coinstallers", []):
+        for copy_list in (name.lower() for name in values(line) if key(line) == "copyfiles"):
+            system32 = destinations.get(copy_list, destinations.get("defaultdestdir")) == "11"
+            for target, *source in map(values, sections.get(copy_list, [])):
+                if system32 and target.lower() == INSTALLED_NAME.lower():
+                    sources.append(disk_files.get((source[0] if source and source[0] else target).lower()))
+    if len(sources) != 1 or sources[0] is None:
+        return None, (f"[{install}.CoInstallers] copies no single file of [SourceDisksFiles.{arch}]"
+                      f" to System32 as {INSTALLED_NAME}")
+    return sources[0], None
+
+
 def check_package(folder):
     sections = inf_sections(os.path.join(folder, "kxvantorel.inf"))
-    status, served = 0, []
-    decorations = {d.strip().lower() for line in sections.get("manufacturer", []) for d in line.split(",")[1:]}
-    for processor, (decoration, files_section) in PACKAGE_PROCESSORS.items():
-        names = [re.split(r"\s*=", line)[0] for line in sections.get(files_section.lower(), [])]
-        if decoration.lower() not in decorations or len(names) != 1:
-            print(f"FAIL: the INF offers no {processor} model ({decoration}) or no single file in [{files_section}]")
+    status, served, packaged = 0, [], {}
+    for processor, arch in PACKAGE_PROCESSORS.items():
+        name, failure = packaged_dll(sections, arch)
+        if name in packaged.values():
+            failure = f"{name} is the DLL that the INF gives another processor"
+        if failure:
+            print(f"FAIL: {processor} machines get no co-installer: {failure}")
             status = 1
             continue
-        path = os.path.join(folder, names[0])
+        packaged[processor] = name
+        path = os.path.join(folder, name)
         if not os.path.exists(path):
             continue
         served.append(processor)
         if MACHINES.get(pefile.PE(path, fast_load=True).FILE_HEADER.Machine, ("",))[0] != processor:
-            print(f"FAIL: {names[0]} is not an {processor} DLL")
+            print(f"FAIL: {name} is not an {processor} DLL")
             status = 1
         status |= main(path)
     if not served:

@@ -4,10 +4,17 @@
 // did, read back from the machine.
 //
 //   kx_package_demo.exe install <package folder> <hardware id>
+//   kx_package_demo.exe software <package folder> <hardware id>
 //   kx_package_demo.exe remove <hardware id>
 //
-// Exit code: 0 when the installation or removal is complete, 1 when it is not (a failed
-// installation leaves nothing behind), 2 for bad arguments.
+// "software" plays Windows' part in a declarative package, which Wine lacks: it reads the
+// software component that the device's INF asks for (AddComponent) and the software that the
+// component's INF asks Windows to run (AddSoftware), and runs that installer as Windows does.
+//
+// Exit code: 0 when the installation, the software's installation or the removal is complete, 1
+// when it is not (a failed installation leaves nothing behind), 2 for bad arguments.
+#include "common/unique_handle.h"
+#include "component_software.h"
 #include "device_list.h"
 #include "module_load_log.h"
 #include "package_installation.h"
@@ -16,6 +23,7 @@
 #include <cwchar>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -80,10 +88,59 @@ int Install(const std::wstring& packageFolder, const std::wstring& hardwareId)
         std::wprintf(L"result: NOT installed; the device node was removed again\n");
         return 1;
     }
-    PrintFinishInstall(hardwareId);
+    if (!report.coInstallers.empty()) {
+        PrintFinishInstall(hardwareId);
+    }
     PrintLoads(loads);
     std::wprintf(L"result: installed\n");
     return 0;
+}
+
+// The process's exit code; (DWORD)-1 when it could not be started or did not end in 5 minutes.
+DWORD RunAndWait(const std::wstring& commandLine)
+{
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        return static_cast<DWORD>(-1);
+    }
+    const kx::unique_handle process(started.hProcess);
+    const kx::unique_handle thread(started.hThread);
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(process.get(), 300000) == WAIT_OBJECT_0) {
+        ::GetExitCodeProcess(process.get(), &exitCode);
+    }
+    return exitCode;
+}
+
+int RunComponentSoftware(const std::wstring& packageFolder, const std::wstring& hardwareId)
+{
+    const std::wstring component = kxdemo::ComponentHardwareId(packageFolder, hardwareId);
+    if (component.empty()) {
+        std::wprintf(L"AddComponent: the package's INF for %ls asks for no software component\n", hardwareId.c_str());
+        return 1;
+    }
+    std::wprintf(L"AddComponent (Windows makes the child node; Wine has no AddComponent): software component %ls\n",
+                 component.c_str());
+    const kxdemo::ComponentSoftware software = kxdemo::SoftwareOfComponent(packageFolder, component);
+    std::wprintf(L"AddSoftware in %ls (Windows runs it once the component is installed; Wine has no AddSoftware): "
+                 L"%ls, SoftwareType %ls, SoftwareBinary %ls (DIRID 13, the driver store, which Wine lacks), "
+                 L"SoftwareVersion %ls\n",
+                 software.infPath.empty() ? L"no INF of the package" : software.infPath.c_str(), software.name.c_str(),
+                 software.type.c_str(), software.binary.c_str(), software.version.c_str());
+    if (software.type != L"1" || software.fileName.empty()) {
+        std::wprintf(L"result: no installer to run\n");
+        return 1;
+    }
+    const std::wstring command = kxdemo::AddSoftwareCommandLine(packageFolder + L"\\" + software.fileName);
+    std::wprintf(L"run as Windows runs it, the package's copy standing in for the driver store's: %ls\n",
+                 command.c_str());
+    const DWORD exitCode = RunAndWait(command);
+    std::wprintf(L"msiexec exit code: %lu\n", exitCode);
+    return exitCode == 0 ? 0 : 1;
 }
 
 int Remove(const std::wstring& hardwareId)
@@ -104,10 +161,14 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"install" && argc == 4) {
         return Install(argv[2], argv[3]);
     }
+    if (command == L"software" && argc == 4) {
+        return RunComponentSoftware(argv[2], argv[3]);
+    }
     if (command == L"remove" && argc == 3) {
         return Remove(argv[2]);
     }
     std::fwprintf(stderr, L"usage: kx_package_demo install <package folder> <hardware id>\n"
+                          L"       kx_package_demo software <package folder> <hardware id>\n"
                           L"       kx_package_demo remove <hardware id>\n");
     return 2;
 }

@@ -45,12 +45,40 @@ std::wstring System32PathOf(const std::wstring& coInstallerEntry)
 }
 
 // The package holds a DLL for each processor; the framework copies the one that the INF's
-// section for its own processor names.
+// section for its own processor names, and takes the models of that processor.
 #if defined(_M_ARM64) || defined(__aarch64__)
 constexpr wchar_t ProcessorSourceFiles[] = L"SourceDisksFiles.arm64";
+constexpr wchar_t ProcessorModels[] = L".NTarm64";
 #else
 constexpr wchar_t ProcessorSourceFiles[] = L"SourceDisksFiles.amd64";
+constexpr wchar_t ProcessorModels[] = L".NTamd64";
 #endif
+
+std::wstring StringField(INFCONTEXT& line, DWORD field)
+{
+    wchar_t text[MAX_INF_STRING_LENGTH] = {};
+    return ::SetupGetStringFieldW(&line, field, text, MAX_INF_STRING_LENGTH, nullptr) ? text : L"";
+}
+
+// The install section of the INF's model for the hardware id on this processor; "" if none.
+std::wstring ModelInstallSection(HINF inf, const std::wstring& hardwareId)
+{
+    INFCONTEXT maker = {};
+    for (BOOL more = ::SetupFindFirstLineW(inf, L"Manufacturer", nullptr, &maker); more;
+         more = ::SetupFindNextLine(&maker, &maker)) {
+        const std::wstring models = StringField(maker, 1) + ProcessorModels;
+        INFCONTEXT model = {};
+        for (BOOL found = ::SetupFindFirstLineW(inf, models.c_str(), nullptr, &model); found;
+             found = ::SetupFindNextLine(&model, &model)) {
+            for (DWORD field = 2; field <= ::SetupGetFieldCount(&model); ++field) {
+                if (StringField(model, field) == hardwareId) {
+                    return StringField(model, 1);
+                }
+            }
+        }
+    }
+    return L"";
+}
 
 // Checks that the package folder holds every file that the INF's [SourceDisksFiles] sections of
 // this processor name, and finds the DLL among them. Checked before newdev runs: Wine's newdev
@@ -113,10 +141,29 @@ void RemoveDevice(const std::wstring& hardwareId, const std::wstring& instanceId
 
 } // namespace
 
+InfModel FindModel(const std::wstring& packageFolder, const std::wstring& hardwareId)
+{
+    WIN32_FIND_DATAW found = {};
+    const FileSearch search(::FindFirstFileW((packageFolder + L"\\*.inf").c_str(), &found));
+    for (BOOL more = search ? TRUE : FALSE; more; more = ::FindNextFileW(search.get(), &found)) {
+        const std::wstring path = packageFolder + L"\\" + found.cFileName;
+        const InfFile inf(::SetupOpenInfFileW(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr));
+        const std::wstring installSection = inf ? ModelInstallSection(inf.get(), hardwareId) : L"";
+        if (!installSection.empty()) {
+            return {path, installSection};
+        }
+    }
+    return {};
+}
+
 InstallationReport InstallFromPackage(const std::wstring& packageFolder, const std::wstring& hardwareId)
 {
     InstallationReport report;
-    report.infPath = FirstFileIn(packageFolder, L"*.inf");
+    report.infPath = FindModel(packageFolder, hardwareId).infPath;
+    if (report.infPath.empty()) {
+        // Newdev then finds no driver in it: the installation is judged by what it left.
+        report.infPath = FirstFileIn(packageFolder, L"*.inf");
+    }
     if (report.infPath.empty()) {
         report.error = L"the package holds no INF";
         return report;

@@ -18,12 +18,28 @@ struct InstallationReport {
     std::wstring installedDll; // System32's copy of the first co-installer named there
     bool installedDllIsThePackaged = false;
 
-    bool Installed() const { return !driverKey.empty() && !coInstallers.empty() && installedDllIsThePackaged; }
+    // A package that copies a co-installer is installed when that co-installer is in place; a
+    // declarative one, which names no DLL, when the node has a driver and no co-installer.
+    bool Installed() const
+    {
+        if (packagedDll.empty()) {
+            return !driverKey.empty() && coInstallers.empty();
+        }
+        return !driverKey.empty() && !coInstallers.empty() && installedDllIsThePackaged;
+    }
 };
 
+// The model of a package folder's INF that serves the hardware id on this machine's processor.
+struct InfModel {
+    std::wstring infPath; // "" when no INF of the folder names the hardware id
+    std::wstring installSection; // as the models section names it, undecorated
+};
+InfModel FindModel(const std::wstring& packageFolder, const std::wstring& hardwareId);
+
 // Makes a root device node with the hardware id and has newdev install the package's driver on
-// it. When the result is not a complete installation the node is removed again, so that a
-// broken package leaves nothing behind.
+// it, from the INF of the folder that names the hardware id (its first INF when none does). When
+// the result is not a complete installation the node is removed again, so that a broken package
+// leaves nothing behind.
 InstallationReport InstallFromPackage(const std::wstring& packageFolder, const std::wstring& hardwareId);
 
 // Sends DIF_REMOVE through the framework to every device node with the hardware id; the

@@ -1,28 +1,12 @@
 #include "coinstaller/coinstaller_entry.h"
 
-#include "coinstaller/network_explorer_keys.h"
-#include "coinstaller/registry_tree.h"
-#include "coinstaller/verb_registration.h"
+#include "coinstaller/network_explorer_trees.h"
 #include "common/hresult_error.h"
 #include "common/trace.h"
 
 namespace kx {
 
 namespace {
-
-void RemoveNetworkExplorerKeys()
-{
-    DeleteRegistryTree(HKEY_CLASSES_ROOT, DeviceTypeKeyPath);
-    DeleteRegistryTree(HKEY_CLASSES_ROOT, HardwareIdKeyPath);
-}
-
-// Deleting first makes sure that nothing an earlier version wrote survives the renewal.
-void RenewNetworkExplorerKeys()
-{
-    RemoveNetworkExplorerKeys();
-    RegisterHardwareIdVerbs();
-    RegisterDeviceTypeVerbs();
-}
 
 // The framework answers the request with DIF_FINISHINSTALL_ACTION later on; every other
 // install parameter is handed back as it was read.

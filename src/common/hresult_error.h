@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 namespace kx {
 
 // Raised when a string cannot be built or the command line cannot be converted. It ends the
@@ -25,6 +27,22 @@ void RunExportGuarded(Body&& body) noexcept
     try {
         body();
     } catch (...) {
+    }
+}
+
+// Runs the body of an exported function that answers an HRESULT; what it raises becomes the
+// answer instead.
+template <typename Body>
+HRESULT ResultOfGuarded(Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (const HResultError& error) {
+        return error.Code();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
     }
 }
 

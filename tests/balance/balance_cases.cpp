@@ -7,6 +7,9 @@ void CoInstallerCase::SetUp()
     ASSERT_NE(nullptr, library_.Module());
     entry_ = library_.CoInstaller();
     ASSERT_NE(nullptr, entry_);
+    dllInstall_ = reinterpret_cast<decltype(dllInstall_)>(
+        reinterpret_cast<void*>(::GetProcAddress(library_.Module(), "DllInstall")));
+    ASSERT_NE(nullptr, dllInstall_);
     ASSERT_TRUE(devices_.Valid());
 }
 
@@ -19,6 +22,9 @@ void CoInstallerCase::TearDown()
 
 DWORD CoInstallerCase::CallCodeUnderTest()
 {
+    if (GetParam().throughDllInstall) {
+        return static_cast<DWORD>(dllInstall_(GetParam().code == DIF_INSTALLINTERFACES, L""));
+    }
     return Call(GetParam().code);
 }
 
@@ -36,7 +42,7 @@ DWORD CoInstallerCase::Call(DI_FUNCTION code)
 
 std::string CoInstallerCaseName(const ::testing::TestParamInfo<CoInstallerCode>& code)
 {
-    return std::to_string(code.param.code);
+    return std::to_string(code.param.code) + (code.param.throughDllInstall ? "_DllInstall" : "");
 }
 
 MountThroughDialog::MountThroughDialog(const ProductLibrary& library)

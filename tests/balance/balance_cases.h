@@ -10,16 +10,21 @@
 
 namespace kxtest {
 
-// The co-installer codes the suites run: the three the library handles and one it does not.
+// The co-installer codes the suites run: the three the library handles and one it does not;
+// and the registration entry, whose installation renews the trees as DIF_INSTALLINTERFACES does
+// and whose removal deletes them as DIF_REMOVE does.
 struct CoInstallerCode {
     DI_FUNCTION code;
     const char* name;
+    bool throughDllInstall;
 };
 constexpr CoInstallerCode CoInstallerCodes[] = {
-    {DIF_REMOVE, "DIF_REMOVE"},
-    {DIF_NEWDEVICEWIZARD_FINISHINSTALL, "DIF_NEWDEVICEWIZARD_FINISHINSTALL"},
-    {DIF_INSTALLINTERFACES, "DIF_INSTALLINTERFACES"},
-    {DIF_SELECTBESTCOMPATDRV, "DIF_SELECTBESTCOMPATDRV (unhandled)"},
+    {DIF_REMOVE, "DIF_REMOVE", false},
+    {DIF_NEWDEVICEWIZARD_FINISHINSTALL, "DIF_NEWDEVICEWIZARD_FINISHINSTALL", false},
+    {DIF_INSTALLINTERFACES, "DIF_INSTALLINTERFACES", false},
+    {DIF_SELECTBESTCOMPATDRV, "DIF_SELECTBESTCOMPATDRV (unhandled)", false},
+    {DIF_INSTALLINTERFACES, "DllInstall(TRUE)", true},
+    {DIF_REMOVE, "DllInstall(FALSE)", true},
 };
 
 // One co-installer code at a time against a real device information set, through the loaded
@@ -30,6 +35,7 @@ protected:
     void TearDown() override;
 
     HMODULE Library() const { return library_.Module(); }
+    // The co-installer's answer, or DllInstall's HRESULT.
     DWORD CallCodeUnderTest();
     // Removal is to delete whole trees each time: before it runs, the trees are written.
     void PrepareCall();
@@ -39,6 +45,7 @@ private:
 
     ProductLibrary library_;
     CoInstallerEntry entry_ = nullptr;
+    HRESULT(WINAPI* dllInstall_)(BOOL, PCWSTR) = nullptr;
     DeviceInfoSet devices_;
 };
 

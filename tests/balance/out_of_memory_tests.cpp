@@ -4,6 +4,7 @@
 
 #include "allocation_faults.h"
 #include "balance_cases.h"
+#include "network_explorer_expectations.h"
 #include "dialog_driver.h"
 #include "process_resources.h"
 #include "test_environment.h"
@@ -162,7 +163,15 @@ class CoInstallerOutOfMemory : public kxtest::CoInstallerCase {};
 TEST_P(CoInstallerOutOfMemory, AnswersNoErrorAtEveryAllocation)
 {
     FaultScenario scenario;
-    scenario.call = [&] { EXPECT_EQ(static_cast<DWORD>(NO_ERROR), CallCodeUnderTest()); };
+    // A registration that runs out of memory says so and leaves no tree behind.
+    scenario.call = [&] {
+        const DWORD result = CallCodeUnderTest();
+        if (GetParam().throughDllInstall && result == static_cast<DWORD>(E_OUTOFMEMORY)) {
+            EXPECT_EQ(L"hardware id:\ndevice type:\n", kxtest::DescribeNetworkExplorerKeys());
+            return;
+        }
+        EXPECT_EQ(static_cast<DWORD>(NO_ERROR), result);
+    };
     scenario.prepare = [&] { PrepareCall(); };
     FailEachAllocationInTurn(Library(), scenario);
 }

@@ -53,6 +53,21 @@ std::set<std::string> ExpectedValueRows(const std::wstring& path, const kxtest::
     return rows;
 }
 
+// The built library in a folder of its own below the work folder.
+std::wstring CopyOfLibrary(const std::wstring& folderName)
+{
+    const std::wstring folder = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(folderName);
+    const std::wstring path = folder + L"\\KXBL_VNTRTZ71_2_2_0.dll";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::CopyFileW(kxtest::ProductDllPath().c_str(), path.c_str(), FALSE);
+    return path;
+}
+
+DWORD Regsvr32(const wchar_t* options, const std::wstring& path)
+{
+    return kxtest::RunProcess(std::wstring(L"regsvr32.exe ") + options + L" \"" + path + L"\"", 60000);
+}
+
 class ProductLibrary : public ::testing::Test {
 protected:
     void SetUp() override { kxtest::DeleteNetworkExplorerKeys(); }
@@ -88,6 +103,30 @@ TEST_F(ProductLibrary, RegistersAndRemovesTheDeviceThroughItsExports)
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR), tarnoD(DIF_REMOVE, devices.Set(), devices.Element(), nullptr));
     EXPECT_EQ(1u, QueryTree(kxtest::ExpectedHardwareIdKeyPath).exitCode);
     EXPECT_EQ(1u, QueryTree(kxtest::ExpectedDeviceTypeKeyPath).exitCode);
+    EXPECT_EQ(0u, QueryTree(L"NetworkExplorerPlugins").exitCode);
+}
+
+// As an installer registers the library: twice in a row over the co-installer's trees, then
+// removed twice, the second time with nothing left to remove.
+TEST_F(ProductLibrary, Regsvr32RegistersTheLibraryWhereItLiesAndRemovesIt)
+{
+    const auto coDeviceInstall = Load("CoDeviceInstall");
+    ASSERT_NE(nullptr, coDeviceInstall);
+    kxtest::DeviceInfoSet devices;
+    for (const wchar_t* folder : {L"plain-", L"with blank-"}) {
+        const std::wstring path = CopyOfLibrary(folder);
+        coDeviceInstall(DIF_INSTALLINTERFACES, devices.Set(), devices.Element(), nullptr);
+        for (int run = 1; run <= 2; ++run) {
+            EXPECT_EQ(0u, Regsvr32(L"/s /n /i", path)) << run;
+            EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(path)),
+                      kxtest::DescribeNetworkExplorerKeys())
+                << kxtest::ToUtf8(path) << " run " << run;
+        }
+        for (int run = 1; run <= 2; ++run) {
+            EXPECT_EQ(0u, Regsvr32(L"/s /n /u /i", path)) << run;
+            EXPECT_EQ(L"hardware id:\ndevice type:\n", kxtest::DescribeNetworkExplorerKeys()) << run;
+        }
+    }
     EXPECT_EQ(0u, QueryTree(L"NetworkExplorerPlugins").exitCode);
 }
 

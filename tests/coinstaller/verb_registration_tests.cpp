@@ -1,5 +1,6 @@
 #include "allocation_faults.h"
 #include "coinstaller/coinstaller_entry.h"
+#include "coinstaller/network_explorer_trees.h"
 #include "coinstaller/verb_registration.h"
 #include "common/unique_handle.h"
 #include "network_explorer_expectations.h"
@@ -178,6 +179,42 @@ TEST_F(NetworkExplorerKeys, AKeyThatCannotBeCreatedLeavesOutWhatDependsOnIt)
                       kxtest::DescribeSnapshot(deviceTypeTree),
                   DescribeNetworkExplorerKeys())
             << "failing key: " << kxtest::ToUtf8(failingPath);
+
+        // A registration is all or nothing: the tree written before the failure goes again.
+        kxtest::RegistryCallLog log;
+        log.FailCreation(failingPath);
+        EXPECT_EQ(E_ACCESSDENIED, kx::RenewNetworkExplorerKeysFor(L"C:\\KX\\KXBL_VNTRTZ71_2_2_0.dll"));
+        EXPECT_EQ(L"hardware id:\ndevice type:\n", DescribeNetworkExplorerKeys())
+            << "failing key: " << kxtest::ToUtf8(failingPath);
+    }
+}
+
+// The co-installer's trees are there before each registration: a refused path leaves them as
+// they were, an accepted one replaces them. The longest command line fills its buffer exactly
+// at the longest path that fits.
+TEST_F(NetworkExplorerKeys, ARegistrationNamesTheLibraryWhereItLiesOrChangesNothing)
+{
+    const std::wstring longest = L"C:\\" + std::wstring(519 - 43 - 3, L'x');
+    const struct {
+        std::wstring path;
+        HRESULT expected;
+    } cases[] = {
+        {L"C:\\Program Files\\Corvanta\\KX Vantorel\\KXBL_VNTRTZ71_2_2_0.dll", S_OK},
+        {L"C:\\KX\\KXBL_VNTRTZ71_2_2_0.dll", S_OK},
+        {longest, S_OK},
+        {longest + L"x", HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)},
+        {L"C:\\Program Files\\" + std::wstring(480, L'x'), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)},
+        {L"C:\\KX, Inc\\KXBL_VNTRTZ71_2_2_0.dll", HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME)},
+        {L"C:\\KX%1\\KXBL_VNTRTZ71_2_2_0.dll", HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME)},
+        {L"", HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME)},
+    };
+    for (const auto& test : cases) {
+        Install(DIF_INSTALLINTERFACES);
+        EXPECT_EQ(test.expected, kx::RenewNetworkExplorerKeysFor(test.path.c_str())) << kxtest::ToUtf8(test.path);
+        const kxtest::ExpectedLibrary library =
+            test.expected == S_OK ? kxtest::LibraryAt(test.path) : kxtest::SystemLibrary();
+        EXPECT_EQ(DescribeExpectedKeys(kxtest::ExpectedCaptions(), library), DescribeNetworkExplorerKeys())
+            << kxtest::ToUtf8(test.path);
     }
 }
 

@@ -1,6 +1,9 @@
-// The driver package as the build assembles it, installed and removed by Wine's own
-// device-installation framework (newdev and SetupAPI) on a root device node of the test prefix.
+// The driver packages as the build assembles them, installed and removed by Wine's own
+// device-installation framework (newdev and SetupAPI) on a root device node of the test prefix:
+// the co-installer package, and the declarative one whose software component runs the installer.
+#include "component_software.h"
 #include "device_list.h"
+#include "installed_product.h"
 #include "module_load_log.h"
 #include "network_explorer_expectations.h"
 #include "package_installation.h"
@@ -11,6 +14,12 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#if defined(_M_ARM64) || defined(__aarch64__)
+constexpr wchar_t InstallerProcessor[] = L"Arm64;1033";
+#else
+constexpr wchar_t InstallerProcessor[] = L"x64;1033";
+#endif
 
 namespace {
 
@@ -134,6 +143,108 @@ TEST_F(DriverPackage, ABrokenPackageInstallsNothing)
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(System32Library().c_str()));
         EXPECT_FALSE(NetworkExplorerKeysExist());
     }
+}
+
+// The declarative package. Wine implements neither AddComponent nor AddSoftware: where Windows
+// makes the software component child and, once that is installed, runs the software its INF asks
+// for, the test reads the same INF lines through SetupAPI and runs the installer as Windows runs
+// an AddSoftware type 1 MSI.
+std::wstring DchPackageFolder()
+{
+    return kxtest::ToWindowsPath(kxtest::EnvironmentText(L"KX_DCH_PACKAGE_DIR"));
+}
+
+// Windows copies the installer into the driver store and runs it from there: here the package's
+// copy stands in for the driver store's.
+DWORD RunAsAddSoftwareDoes(const std::wstring& installer)
+{
+    return kxtest::RunProcess(kxdemo::AddSoftwareCommandLine(installer), 300000);
+}
+
+DWORD UninstallProduct(const std::wstring& installer)
+{
+    return kxtest::RunProcess(L"msiexec /x \"" + installer + L"\" /qn", 300000);
+}
+
+// A copy of the built package with a stand-in for each catalog its INFs name (see CopyOfPackage).
+std::wstring CopyOfDchPackage()
+{
+    const std::wstring folder = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(L"dch-");
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    WIN32_FIND_DATAW found = {};
+    const kxdemo::FileSearch search(::FindFirstFileW((DchPackageFolder() + L"\\*").c_str(), &found));
+    for (BOOL more = search ? TRUE : FALSE; more; more = ::FindNextFileW(search.get(), &found)) {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            ::CopyFileW((DchPackageFolder() + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
+        }
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".inf") == 0) {
+            const std::wstring catalog = folder + L"\\" + kxdemo::CatalogOf(folder + L"\\" + name);
+            std::ofstream(catalog.c_str(), std::ios::binary) << "stand-in catalog";
+        }
+    }
+    return folder;
+}
+
+class DchDriverPackage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (kxtest::EnvironmentText(L"KX_DCH_PACKAGE_DIR").empty()) {
+            GTEST_SKIP() << "no installers in this build (wixl missing), so no DCH package";
+        }
+        RemoveEverything();
+    }
+    void TearDown() override { RemoveEverything(); }
+
+    std::wstring installer_;
+
+private:
+    void RemoveEverything() const
+    {
+        kxdemo::RemoveDevices(HardwareId);
+        if (!installer_.empty()) {
+            UninstallProduct(installer_);
+        }
+        kxtest::DeleteNetworkExplorerKeys();
+    }
+};
+
+TEST_F(DchDriverPackage, TheDeviceInstallsWithoutCodeAndItsComponentsInstallerOutlivesIt)
+{
+    const kxdemo::ModuleLoadLog loads;
+    ASSERT_TRUE(loads.Listening());
+    const std::wstring package = CopyOfDchPackage();
+    const kxdemo::InstallationReport report = kxdemo::InstallFromPackage(package, HardwareId);
+    ASSERT_TRUE(report.Installed()) << kxtest::ToUtf8(report.error + L" " + report.infPath);
+    EXPECT_TRUE(report.coInstallers.empty());
+    EXPECT_TRUE(loads.LoadsOf(L"KXBL_VNTRTZ71").empty());
+    EXPECT_FALSE(NetworkExplorerKeysExist());
+
+    const std::wstring componentId = kxdemo::ComponentHardwareId(package, HardwareId);
+    EXPECT_EQ(L"SWC\\VEN_011A&DEV_0080&REV_01&CMP_NEXP", componentId);
+    const kxdemo::ComponentSoftware software = kxdemo::SoftwareOfComponent(package, componentId);
+    EXPECT_EQ(0u, software.name.rfind(L"Corvanta", 0)) << kxtest::ToUtf8(software.name);
+    EXPECT_EQ(L"1", software.type);
+    EXPECT_EQ(kxtest::EnvironmentText(L"KX_PRODUCT_VERSION"), software.version);
+    // The installer of this machine's processor, in the package, under the name SoftwareBinary gives.
+    installer_ = package + L"\\" + software.fileName;
+    ASSERT_EQ(InstallerProcessor, kxtest::InstallerTemplate(installer_)) << kxtest::ToUtf8(software.binary);
+
+    ASSERT_EQ(0u, RunAsAddSoftwareDoes(installer_));
+    EXPECT_EQ(std::vector<std::wstring>{software.version}, kxtest::InstalledVersions());
+    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
+              kxtest::DescribeNetworkExplorerKeys());
+
+    // Windows never uninstalls AddSoftware's software with the device: the trees stay.
+    EXPECT_EQ(1, kxdemo::RemoveDevices(HardwareId));
+    EXPECT_TRUE(kxdemo::FindDevices(HardwareId).empty());
+    EXPECT_EQ(std::vector<std::wstring>{software.version}, kxtest::InstalledVersions());
+    EXPECT_TRUE(NetworkExplorerKeysExist());
+
+    EXPECT_EQ(0u, UninstallProduct(installer_));
+    EXPECT_TRUE(kxtest::InstalledVersions().empty());
+    EXPECT_FALSE(NetworkExplorerKeysExist());
 }
 
 } // namespace

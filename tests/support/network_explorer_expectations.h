@@ -20,13 +20,28 @@ struct VerbCaptions {
 // unset), which the test registration sets together with LC_ALL.
 VerbCaptions ExpectedCaptions();
 
-RegistrySnapshot ExpectedHardwareIdTree();
-RegistrySnapshot ExpectedDeviceTypeTree(const VerbCaptions& captions);
+// The library as the trees name it: its path in icon locations, its name in command lines.
+struct ExpectedLibrary {
+    std::wstring iconPath;
+    std::wstring commandName;
+};
+// The co-installer's form: System32, and the bare file name that rundll32 finds there.
+ExpectedLibrary SystemLibrary();
+// A registration's form: the path, quoted in command lines when it holds a blank.
+ExpectedLibrary LibraryAt(const std::wstring& path);
+
+RegistrySnapshot ExpectedHardwareIdTree(const ExpectedLibrary& library = SystemLibrary());
+RegistrySnapshot ExpectedDeviceTypeTree(const VerbCaptions& captions, const ExpectedLibrary& library = SystemLibrary());
 
 // Both trees as HKEY_CLASSES_ROOT holds them now, one description for readable failures.
 std::wstring DescribeNetworkExplorerKeys();
-std::wstring DescribeExpectedKeys(const VerbCaptions& captions);
+std::wstring DescribeExpectedKeys(const VerbCaptions& captions, const ExpectedLibrary& library = SystemLibrary());
 
 void DeleteNetworkExplorerKeys();
+
+// The command line registered for a verb of the device-type key ("Open", "InstallConnect"), or "".
+std::wstring RegisteredCommand(const wchar_t* verb);
+// The library that such a command line hands to rundll32, its quotes removed.
+std::wstring LibraryOfCommand(const std::wstring& command);
 
 } // namespace kxtest

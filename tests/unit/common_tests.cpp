@@ -7,7 +7,9 @@
 #include "trace_recorder.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 using kx::CountedString;
@@ -124,46 +126,103 @@ TEST(CountedString, EveryRefusedAllocationRaisesOutOfMemoryAndLeaksNothing)
     }
 }
 
-struct CopyCase {
+// Text that ends where a page ends, before a page nobody may touch: a read or write past the
+// text's limit is counted and let through (the page is opened and reads as zeros), so that the
+// case that did it fails and the program goes on to the next one.
+class PageEndText {
+public:
+    PageEndText()
+    {
+        SYSTEM_INFO system{};
+        ::GetSystemInfo(&system);
+        page_ = system.dwPageSize;
+        pages_ = static_cast<char*>(::VirtualAlloc(nullptr, 2 * page_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        current_ = this;
+        handler_ = ::AddVectoredExceptionHandler(1, &PageEndText::OnAccessViolation);
+    }
+    ~PageEndText()
+    {
+        ::RemoveVectoredExceptionHandler(handler_);
+        current_ = nullptr;
+        ::VirtualFree(pages_, 0, MEM_RELEASE);
+    }
+    PageEndText(const PageEndText&) = delete;
+    PageEndText& operator=(const PageEndText&) = delete;
+
+    // The last `length` characters before the closed page, each L'#'.
+    wchar_t* Place(size_t length)
+    {
+        ::VirtualFree(Guard(), page_, MEM_DECOMMIT);
+        ::VirtualAlloc(Guard(), page_, MEM_COMMIT, PAGE_NOACCESS);
+        crossed_ = false;
+        wchar_t* text = reinterpret_cast<wchar_t*>(Guard()) - length;
+        std::fill(text, text + length, L'#');
+        return text;
+    }
+    bool Crossed() const { return crossed_; }
+
+private:
+    char* Guard() const { return pages_ + page_; }
+    static LONG CALLBACK OnAccessViolation(EXCEPTION_POINTERS* exception)
+    {
+        const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+        const auto* address = reinterpret_cast<const char*>(record.ExceptionInformation[1]);
+        if (record.ExceptionCode != EXCEPTION_ACCESS_VIOLATION || address < current_->Guard() ||
+            address >= current_->Guard() + current_->page_) {
+            return EXCEPTION_CONTINUE_SEARCH;
+        }
+        DWORD previous = 0;
+        ::VirtualProtect(current_->Guard(), current_->page_, PAGE_READWRITE, &previous);
+        current_->crossed_ = true;
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+
+    static inline PageEndText* current_ = nullptr; // the handler has no context of its own
+    size_t page_ = 0;
+    char* pages_ = nullptr;
+    void* handler_ = nullptr;
+    bool crossed_ = false;
+};
+
+struct BoundedCase {
+    const wchar_t* before; // the text an append starts from (unterminated when it fills the limit); null: a copy
     const wchar_t* source;
-    size_t capacity;
+    size_t limit;
     const wchar_t* expected;
     bool whole;
 };
 
-TEST(BoundedText, CopyCutsToCapacityAndAlwaysTerminates)
+TEST(BoundedText, CopyAndAppendStayWithinTheLimitAndTerminate)
 {
-    const CopyCase cases[] = {
-        {L"abc", 8, L"abc", true}, {L"abcdefg", 8, L"abcdefg", true}, {L"abcdefgh", 8, L"abcdefg", false},
-        {L"abc", 1, L"", false},   {nullptr, 8, L"", true},           {L"", 8, L"", true},
+    const BoundedCase cases[] = {
+        {nullptr, L"abc", 8, L"abc", true},
+        {nullptr, L"abcdefg", 8, L"abcdefg", true},
+        {nullptr, L"abcdefgh", 8, L"abcdefg", false},
+        {nullptr, L"abc", 1, L"", false},
+        {nullptr, nullptr, 8, L"", true},
+        {nullptr, L"", 8, L"", true},
+        {L"abc", L"\\de", 8, L"abc\\de", true},
+        {L"abc\\de", L"fghij", 8, L"abc\\def", false},
+        {L"abcde", L"x", 5, L"abcde", false},
     };
+    PageEndText guarded;
     for (const auto& test : cases) {
-        wchar_t buffer[10];
-        for (auto& character : buffer) {
-            character = L'#';
+        wchar_t* text = guarded.Place(test.limit);
+        bool whole = false;
+        if (test.before == nullptr) {
+            whole = kx::BoundedCopy(text, test.limit, test.source);
+        } else {
+            const std::wstring before(test.before);
+            std::copy(before.begin(), before.end(), text);
+            if (before.size() < test.limit) {
+                text[before.size()] = L'\0';
+            }
+            whole = kx::BoundedAppend(text, test.limit, test.source);
         }
-        EXPECT_EQ(test.whole, kx::BoundedCopy(buffer, test.capacity, test.source));
-        EXPECT_STREQ(test.expected, buffer);
-        EXPECT_EQ(L'#', buffer[test.capacity]) << "wrote past capacity " << test.capacity;
+        EXPECT_EQ(test.whole, whole) << "limit " << test.limit;
+        EXPECT_EQ(std::wstring(test.expected), std::wstring(text, std::find(text, text + test.limit, L'\0')));
+        EXPECT_FALSE(guarded.Crossed()) << "read or wrote past the limit " << test.limit;
     }
-}
-
-TEST(BoundedText, AppendKeepsTheWholeTextBelowTheLimit)
-{
-    wchar_t path[16] = L"abc";
-    EXPECT_TRUE(kx::BoundedAppend(path, 8, L"\\de"));
-    EXPECT_STREQ(L"abc\\de", path);
-    EXPECT_FALSE(kx::BoundedAppend(path, 8, L"fghij"));
-    EXPECT_STREQ(L"abc\\def", path);
-    EXPECT_EQ(L'\0', path[7]);
-}
-
-TEST(BoundedText, AppendAddsNothingWithoutATerminatorWithinTheLimit)
-{
-    wchar_t path[8] = {L'a', L'b', L'c', L'd', L'e', L'\0', L'\0', L'\0'};
-    EXPECT_FALSE(kx::BoundedAppend(path, 5, L"x"));
-    EXPECT_EQ(L'\0', path[5]);
-    EXPECT_EQ(std::wstring(L"abcde"), std::wstring(path));
 }
 
 TEST(Trace, FormatsWideTextAndSignedNumbers)

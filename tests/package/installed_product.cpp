@@ -1,0 +1,57 @@
+#include "installed_product.h"
+
+#include "common/unique_handle.h"
+
+#include <msi.h>
+#include <msiquery.h>
+#include <propidl.h>
+
+namespace kxtest {
+
+namespace {
+
+struct MsiHandleTraits {
+    using pointer = MSIHANDLE;
+    static pointer invalid() noexcept { return 0; }
+    static void close(pointer handle) noexcept { ::MsiCloseHandle(handle); }
+};
+using MsiHandle = kx::unique_any<MsiHandleTraits>;
+
+} // namespace
+
+std::wstring InstalledLibrary()
+{
+    wchar_t programFiles[MAX_PATH] = {};
+    ::ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
+    return std::wstring(programFiles) + L"\\Corvanta\\KX Vantorel\\KXBL_VNTRTZ71_2_2_0.dll";
+}
+
+std::vector<std::wstring> InstalledVersions()
+{
+    std::vector<std::wstring> versions;
+    wchar_t product[39];
+    for (DWORD index = 0; ::MsiEnumRelatedProductsW(InstallerUpgradeCode, 0, index, product) == ERROR_SUCCESS;
+         ++index) {
+        wchar_t version[64] = {};
+        DWORD length = 64;
+        ::MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, version, &length);
+        versions.emplace_back(version);
+    }
+    return versions;
+}
+
+std::wstring InstallerTemplate(const std::wstring& installer)
+{
+    MsiHandle summary;
+    if (::MsiGetSummaryInformationW(0, installer.c_str(), 0, summary.put()) != ERROR_SUCCESS) {
+        return L"";
+    }
+    wchar_t text[64] = {};
+    DWORD length = 64;
+    UINT type = 0;
+    const UINT read =
+        ::MsiSummaryInfoGetPropertyW(summary.get(), PIDSI_TEMPLATE, &type, nullptr, nullptr, text, &length);
+    return read == ERROR_SUCCESS ? text : L"";
+}
+
+} // namespace kxtest

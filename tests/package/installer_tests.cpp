@@ -1,0 +1,139 @@
+// The per-machine installer of the build's processor, installed, upgraded and removed by Wine's
+// own msiexec: the registration it runs, the verbs that the registered command lines start, and
+// what removal leaves.
+#include "installed_product.h"
+#include "network_explorer_expectations.h"
+#include "product_library.h"
+#include "registry_snapshot.h"
+#include "simulated_device.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <msi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t ForeignKeyPath[] = L"NetworkExplorerPlugins\\urn:other-vendor-com:device:Printer:1";
+
+std::wstring Installer(const wchar_t* variable, const wchar_t* name)
+{
+    return kxtest::ToWindowsPath(kxtest::EnvironmentText(variable)) + L"\\" + name;
+}
+
+// The installer of this build's processor, and the variants that the test build made of it.
+std::wstring BuiltInstaller()
+{
+    return Installer(L"KX_MSI_DIR", (L"KXVantorel-" + kxtest::EnvironmentText(L"KX_PROCESSOR") + L".msi").c_str());
+}
+std::wstring TestInstaller(const wchar_t* name)
+{
+    return Installer(L"KX_TEST_MSI_DIR", name);
+}
+
+DWORD Msiexec(const wchar_t* action, const std::wstring& installer)
+{
+    return kxtest::RunProcess(std::wstring(L"msiexec.exe ") + action + L" \"" + installer + L"\" /qn", 300000);
+}
+
+class PerMachineInstaller : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveEverything();
+        launchLog_ = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(L"installer-launches-") + L".log";
+        ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", launchLog_.c_str());
+    }
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableW(L"KX_LAUNCH_LOG", nullptr);
+        RemoveEverything();
+    }
+
+    static void ExpectNothingInstalled()
+    {
+        EXPECT_EQ(L"hardware id:\ndevice type:\n", kxtest::DescribeNetworkExplorerKeys());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(kxtest::InstalledLibrary().c_str()));
+        EXPECT_TRUE(kxtest::InstalledVersions().empty());
+    }
+
+    std::wstring launchLog_;
+
+private:
+    static void RemoveEverything()
+    {
+        for (const std::wstring& installer : {BuiltInstaller(), TestInstaller(L"older.msi")}) {
+            Msiexec(L"/x", installer);
+        }
+        kxtest::DeleteNetworkExplorerKeys();
+        ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ForeignKeyPath);
+    }
+};
+
+TEST_F(PerMachineInstaller, RegistersTheInstalledLibraryWhoseVerbsWorkAndRemovesItAll)
+{
+    kxtest::CreateKeys(HKEY_CLASSES_ROOT, ForeignKeyPath, {L"shell\\open\\command"});
+    ASSERT_EQ(0u, Msiexec(L"/i", BuiltInstaller()));
+    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
+              kxtest::DescribeNetworkExplorerKeys());
+
+    // Open, as the shell would run it, with the shell's launch captured in place of rundll32's:
+    // Wine cannot open a UNC folder.
+    const kxtest::SimulatedUpnpDevice device(kxtest::NewUdn(), L"http://nas-msi:80/desc.xml");
+    const std::wstring open = kxtest::RegisteredCommand(L"Open");
+    EXPECT_EQ(L"rundll32.exe \"" + kxtest::InstalledLibrary() + L"\",ShellCommandOpen %1", open);
+    {
+        const kxtest::ProductLibrary library(kxtest::LibraryOfCommand(open));
+        kxtest::LaunchCapture capture(library.Module());
+        ASSERT_TRUE(capture.Installed());
+        library.RunVerb(library.Verb("ShellCommandOpen"), kxtest::ToUtf8(device.Udn()));
+        EXPECT_EQ(L"\\\\nas-msi", capture.LastTarget());
+    }
+    // Install Connector through rundll32 itself, from the registered command line as it stands.
+    std::wstring connect = kxtest::RegisteredCommand(L"InstallConnect");
+    connect.replace(connect.find(L"%1"), 2, device.Udn());
+    EXPECT_EQ(0u, kxtest::RunProcess(connect, 60000));
+    EXPECT_EQ("http://nas-msi/Connect\n", kxtest::WaitForFileText(launchLog_, 20000));
+
+    EXPECT_EQ(0u, Msiexec(L"/x", BuiltInstaller()));
+    ExpectNothingInstalled();
+    EXPECT_TRUE(kxtest::KeyExists(HKEY_CLASSES_ROOT, std::wstring(ForeignKeyPath) + L"\\shell\\open\\command"));
+}
+
+TEST_F(PerMachineInstaller, ANewerInstallerReplacesAnOlderOne)
+{
+    ASSERT_EQ(0u, Msiexec(L"/i", TestInstaller(L"older.msi")));
+    EXPECT_EQ(std::vector<std::wstring>{L"2.1.0.0"}, kxtest::InstalledVersions());
+    ASSERT_EQ(0u, Msiexec(L"/i", BuiltInstaller()));
+    EXPECT_EQ(std::vector<std::wstring>{kxtest::EnvironmentText(L"KX_PRODUCT_VERSION")}, kxtest::InstalledVersions());
+    EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
+              kxtest::DescribeNetworkExplorerKeys());
+    // An older installer does not replace a newer one.
+    EXPECT_NE(0u, Msiexec(L"/i", TestInstaller(L"older.msi")));
+    EXPECT_EQ(0u, Msiexec(L"/x", BuiltInstaller()));
+    ExpectNothingInstalled();
+}
+
+// The library refuses to register from a folder whose name has a comma (rundll32 would cut the
+// command line there): the installation fails and rolls back. Windows Installer answers 1603
+// (ERROR_INSTALL_FAILURE), Wine's 1627 (ERROR_FUNCTION_FAILED).
+TEST_F(PerMachineInstaller, AFailedRegistrationFailsTheInstallation)
+{
+    const DWORD result = Msiexec(L"/i", TestInstaller(L"comma-folder.msi"));
+    EXPECT_TRUE(result == ERROR_INSTALL_FAILURE || result == ERROR_FUNCTION_FAILED) << result;
+    ExpectNothingInstalled();
+}
+
+#if defined(__x86_64__) || defined(_M_X64)
+// As x64 Windows does; the installer is this build's, with the ARM64 installer's template.
+TEST_F(PerMachineInstaller, AnArm64InstallerIsRefused)
+{
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_PLATFORM_UNSUPPORTED), Msiexec(L"/i", TestInstaller(L"arm64.msi")));
+    ExpectNothingInstalled();
+}
+#endif
+
+} // namespace
