@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12 (as root), only when something is missing.
 set -euo pipefail
-# The Win32-thread compiler brings the C++ runtime that the shipped DLL links (see cmake/). The
-# emulator and debootstrap make and run the ARM64 tests' arm64 root (scripts/arm64-root.sh).
-# wixl and msitools build and read the installers; osslsigncode and openssl sign them.
+# The Win32-thread compiler brings the C++ runtime that the shipped DLL links (see cmake/). Clang
+# and LLD 19 build the shipped x64 DLL with Control Flow Guard (cmake/hardening.cmake); llvm and
+# clang give the ARM64 build its resource compiler and that compiler's preprocessor. The emulator
+# and debootstrap make and run the ARM64 tests' arm64 root (scripts/arm64-root.sh). wixl and
+# msitools build and read the installers; osslsigncode and openssl sign them.
 packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
           mingw-w64-tools cmake make googletest
           wine64 xvfb xauth icoutils python3-pefile imagemagick
-          clang lld llvm clang-tidy clang-format
+          clang-19 lld-19 llvm-19 clang llvm clang-tidy clang-format
           qemu-user-static binfmt-support debootstrap
           wixl msitools osslsigncode openssl)
 missing=()

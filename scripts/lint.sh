@@ -25,8 +25,12 @@ fi
 
 mapfile -t library < <(find src -name '*.cpp' | sort)
 echo "lint: clang-tidy over ${#library[@]} files"
+# Debian's clang-tidy (14) refuses Clang 19's -mguard=cf (cmake/hardening.cmake), which changes
+# nothing that it checks: it reads a copy of the database without it.
+mkdir -p build-clang/tidy
+sed 's/ -mguard=cf//g' build-clang/compile_commands.json >build-clang/tidy/compile_commands.json
 printf '%s\n' "${library[@]}" |
-    xargs -P "$(nproc)" -n 1 clang-tidy -p build-clang --quiet 2> >(grep -v ' warnings generated\.$' >&2) ||
+    xargs -P "$(nproc)" -n 1 clang-tidy -p build-clang/tidy --quiet 2> >(grep -v ' warnings generated\.$' >&2) ||
     status=1
 
 [ $status -eq 0 ] && echo "lint: clean"

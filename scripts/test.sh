@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything with both x64 compilers (GCC into build/, Clang into build-clang/) and for
-# ARM64 (Zig into build-arm64/), runs the whole suite on each build in turn, each tree in its own
-# fresh test prefix: the x64 trees under Wine, the ARM64 tree under the ARM64 Wine of an emulated
-# arm64 root (scripts/arm64-root.sh makes it the first time, outside the work tree). Then the
-# static checks (scripts/lint.sh). Extra arguments go to ctest. The dialog tests need a
-# display: the script runs itself on a private Xvfb server, so that no window of the user's
-# desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
+# Builds everything with both x64 compilers (GCC into build/, whose library Clang builds, and Clang
+# into build-clang/) and for ARM64 (Zig into build-arm64/), runs the whole suite on each build in
+# turn, each tree in its own fresh test prefix: the x64 trees under Wine, the ARM64 tree under the
+# ARM64 Wine of an emulated arm64 root (scripts/arm64-root.sh makes it the first time, outside the
+# work tree). Then the static checks (scripts/lint.sh). Extra arguments go to ctest. The dialog
+# tests need a display: the script runs itself on a private Xvfb server, so that no window of the
+# user's desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 """Checks the shipped library's outside: it imports system DLLs only, exports exactly the
-entry points that the registry and the device-installation framework name, and stays lean.
-With --package FOLDER, checks the driver package instead: its INF offers the device to x64 and
-ARM64 machines and copies each of them, as the co-installer, a DLL of its own, and each such DLL
-that the folder holds is built for that processor and passes."""
+entry points that the registry and the device-installation framework name, stays lean, and is
+hardened (see hardening_failures). With --objects FOLDER, also checks the library's object files
+below FOLDER for the Control Flow Guard feature bit. With --package FOLDER, checks the driver
+package instead: its INF offers the device to x64 and ARM64 machines and copies each of them, as
+the co-installer, a DLL of its own, and each such DLL that the folder holds is built for that
+processor and passes."""
 import os
+import re
+import struct
 import sys
 
 import pefile
@@ -17,8 +21,8 @@ SYSTEM_DLLS = {
 EXPECTED_EXPORTS = {
     "CoDeviceInstall", "TarnoD", "ShellCommandOpen", "ShellCommandInstallConnect", "ShellCommandMount", "DllInstall",
 }
-# Machine type: processor, size limit. The stripped release build is about 117 KB for x64 and
-# 136 KB for ARM64 (larger code, and LLVM's C++ runtime); the runtime's verbose terminate handler
+# Machine type: processor, size limit. The stripped release build is about 121 KB for x64 and
+# 141 KB for ARM64 (larger code, and LLVM's C++ runtime); the runtime's verbose terminate handler
 # (demangler and printf engine), winpthread or the ARM64 unwinder's exports coming back would
 # each push it past its limit. A Debug build keeps its symbols and is not held to it.
 MACHINES = {0x8664: ("x64", 140_000), 0xAA64: ("ARM64", 160_000)}
@@ -26,9 +30,34 @@ MACHINES = {0x8664: ("x64", 140_000), 0xAA64: ("ARM64", 160_000)}
 PACKAGE_PROCESSORS = {"x64": "amd64", "ARM64": "arm64"}
 HARDWARE_ID = "VEN_011A&DEV_0080&REV_01"
 INSTALLED_NAME = "KXBL_VNTRTZ71_2_2_0.dll"
+# IMAGE_DLLCHARACTERISTICS_* that the DLL must carry.
+REQUIRED_DLL_CHARACTERISTICS = {
+    0x4000: "GUARD_CF (Control Flow Guard)", 0x0100: "NX_COMPAT", 0x0040: "DYNAMIC_BASE (ASLR)",
+    0x0020: "HIGH_ENTROPY_VA",
+}
+SCN_SHARED, SCN_EXECUTE, SCN_WRITE = 0x10000000, 0x20000000, 0x80000000
+# IMAGE_LOAD_CONFIG_DIRECTORY64 (x64 and ARM64): the offsets of the fields checked.
+LOAD_CONFIG_FIELDS = {
+    "SecurityCookie": 0x58, "GuardCFCheckFunctionPointer": 0x70, "GuardCFDispatchFunctionPointer": 0x78,
+    "GuardCFFunctionTable": 0x80, "GuardCFFunctionCount": 0x88,
+}
+GUARD_FLAGS_OFFSET = 0x90
+# A load configuration that ends before GuardFlags is read by Windows as one without the guard.
+MIN_LOAD_CONFIG_SIZE = GUARD_FLAGS_OFFSET + 4
+GUARD_CF_INSTRUMENTED, GUARD_CF_FUNCTION_TABLE_PRESENT = 0x100, 0x400
+# The value of an unset cookie, which the loader replaces with a random one (64-bit Windows).
+DEFAULT_SECURITY_COOKIE = 0x2B992DDFA232
+IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS, CET_COMPAT = 20, 0x1
+# Indirect calls through the guard pointer in the DLL: the library's calls to the UPnP device
+# finder's COM objects alone make about ten (calls of imported functions go through the import
+# table, which CFG leaves alone). A library compiled without -mguard=cf but linked with the guard
+# option has the flags and the tables and none of these; the C++ runtime, not instrumented, has
+# none either.
+MIN_GUARDED_CALLS = 5
+FEATURE_GUARD_CF = 0x800
 
 
-def main(path):
+def main(path, object_folder=None):
     image = pefile.PE(path)
     failures = []
     imports = {entry.dll.decode().lower() for entry in image.DIRECTORY_ENTRY_IMPORT}
@@ -44,10 +73,174 @@ def main(path):
     stripped = image.FILE_HEADER.PointerToSymbolTable == 0
     if processor and stripped and size > max_size:
         failures.append(f"{size} bytes, more than {max_size}: has unused runtime come back?")
+    if processor:
+        failures += hardening_failures(image, processor)
+    if object_folder:
+        failures += object_failures(object_folder)
     for failure in failures:
         print("FAIL:", failure)
     print(f"{processor}: {len(imports)} imports, {len(exports)} exports, {size} bytes checked")
     return 1 if failures else 0
+
+
+def section_of(image, rva):
+    return next((section for section in image.sections if section.contains_rva(rva)), None)
+
+
+def hardening_failures(image, processor):
+    """What the loader and Windows' analysers look for: NX, ASLR with high entropy and its
+    relocations, no section both writable and executable or writable and shared, Control Flow
+    Guard with its tables and really instrumented calls, a stack cookie that the loader
+    randomises, and (x64) the shadow-stack compatibility flag."""
+    failures = []
+    characteristics = image.OPTIONAL_HEADER.DllCharacteristics
+    failures += [f"DllCharacteristics lacks {name}" for bit, name in REQUIRED_DLL_CHARACTERISTICS.items()
+                 if not characteristics & bit]
+    relocations = image.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if image.FILE_HEADER.Characteristics & 0x1 or not relocations.Size:
+        failures.append("no base relocations: the loader cannot move the DLL (ASLR)")
+    for section in image.sections:
+        name, flags = section.Name.rstrip(b"\0").decode(errors="replace"), section.Characteristics
+        if flags & SCN_WRITE and flags & (SCN_EXECUTE | SCN_SHARED):
+            failures.append(f"section {name} is writable and {'executable' if flags & SCN_EXECUTE else 'shared'}")
+    directory = image.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG"]]
+    if not directory.VirtualAddress:
+        return failures + ["no load configuration: no Control Flow Guard, no randomised stack cookie"]
+    load_config = image.get_data(directory.VirtualAddress, max(directory.Size, MIN_LOAD_CONFIG_SIZE))
+    declared_size = struct.unpack_from("<I", load_config)[0]
+    if declared_size != directory.Size or declared_size < MIN_LOAD_CONFIG_SIZE:
+        return failures + [f"load configuration of {declared_size:#x} bytes (directory: {directory.Size:#x}), "
+                           f"expected the same size, at least {MIN_LOAD_CONFIG_SIZE:#x}"]
+    fields = {name: struct.unpack_from("<Q", load_config, offset)[0] for name, offset in LOAD_CONFIG_FIELDS.items()}
+    guard_flags = struct.unpack_from("<I", load_config, GUARD_FLAGS_OFFSET)[0]
+    failures += guard_pointer_failures(image, fields, processor)
+    failures += function_table_failures(image, fields, guard_flags)
+    failures += cookie_failures(image, fields["SecurityCookie"])
+    if processor == "x64" and not extended_characteristics(image) & CET_COMPAT:
+        failures.append("not marked CET-compatible (shadow stacks) in the extended DLL characteristics")
+    guarded = guarded_calls(image, processor, fields)
+    if guarded < MIN_GUARDED_CALLS:
+        failures.append(f"{guarded} indirect calls through the guard pointer, expected at least {MIN_GUARDED_CALLS}: "
+                        "is the code compiled without -mguard=cf?")
+    return failures
+
+
+def guard_pointer_failures(image, fields, processor):
+    """The guard pointers lie in a read-only section and point at code (the stand-ins that a
+    Windows enforcing CFG replaces)."""
+    names = ["GuardCFCheckFunctionPointer"] + (["GuardCFDispatchFunctionPointer"] if processor == "x64" else [])
+    failures = []
+    base = image.OPTIONAL_HEADER.ImageBase
+    for name in names:
+        section = section_of(image, fields[name] - base) if fields[name] else None
+        if section is None or section.Characteristics & SCN_WRITE:
+            failures.append(f"{name} is {fields[name]:#x}, not a read-only pointer of the DLL")
+            continue
+        target = section_of(image, image.get_qword_at_rva(fields[name] - base) - base)
+        if target is None or not target.Characteristics & SCN_EXECUTE:
+            failures.append(f"{name} does not point at code")
+    return failures
+
+
+def function_table_failures(image, fields, guard_flags):
+    """Instrumented, with a function table that holds every export: the valid targets of an
+    indirect call; rundll32 and the installation host call the exports indirectly."""
+    failures = []
+    for bit, name in ((GUARD_CF_INSTRUMENTED, "instrumented"), (GUARD_CF_FUNCTION_TABLE_PRESENT, "function table")):
+        if not guard_flags & bit:
+            failures.append(f"GuardFlags {guard_flags:#x} lacks {name} ({bit:#x})")
+    table, count = fields["GuardCFFunctionTable"], fields["GuardCFFunctionCount"]
+    if not table or not count:
+        return failures + ["no Control Flow Guard function table"]
+    stride = 4 + (guard_flags >> 28 & 0xF)
+    data = image.get_data(table - image.OPTIONAL_HEADER.ImageBase, stride * count)
+    targets = {struct.unpack_from("<I", data, i * stride)[0] for i in range(count)}
+    missing = sorted(symbol.name.decode() for symbol in image.DIRECTORY_ENTRY_EXPORT.symbols
+                     if symbol.name and symbol.address not in targets)
+    if missing:
+        failures.append(f"exports missing from the Control Flow Guard function table: {', '.join(missing)}")
+    return failures
+
+
+def cookie_failures(image, cookie):
+    section = section_of(image, cookie - image.OPTIONAL_HEADER.ImageBase) if cookie else None
+    if section is None or not section.Characteristics & SCN_WRITE:
+        return [f"SecurityCookie is {cookie:#x}, not a writable variable of the DLL"]
+    value = image.get_qword_at_rva(cookie - image.OPTIONAL_HEADER.ImageBase)
+    if value != DEFAULT_SECURITY_COOKIE:
+        return [f"the stack cookie holds {value:#x}, not the default {DEFAULT_SECURITY_COOKIE:#x} that the loader "
+                "replaces: it would stay as it is"]
+    return []
+
+
+def extended_characteristics(image):
+    for entry in getattr(image, "DIRECTORY_ENTRY_DEBUG", []):
+        if entry.struct.Type == IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS and entry.struct.SizeOfData >= 4:
+            return image.get_dword_at_rva(entry.struct.AddressOfRawData)
+    return 0
+
+
+def guarded_calls(image, processor, fields):
+    """Calls through the guard pointer in the executable sections: on x64 `call`/`jmp [rip+d]`
+    on the dispatch pointer, on ARM64 loads of the check pointer (adrp, then ldr or add+ldr)."""
+    base = image.OPTIONAL_HEADER.ImageBase
+    pointer = fields["GuardCFDispatchFunctionPointer" if processor == "x64" else "GuardCFCheckFunctionPointer"] - base
+    count = 0
+    for section in image.sections:
+        if not section.Characteristics & SCN_EXECUTE:
+            continue
+        code, start = section.get_data(), section.VirtualAddress
+        if processor == "x64":
+            for match in re.finditer(rb"\xFF[\x15\x25](....)", code, re.DOTALL):
+                end = start + match.end()
+                count += end + struct.unpack("<i", match.group(1))[0] == pointer
+        else:
+            count += arm64_pointer_loads(code, start, pointer)
+    return count
+
+
+def arm64_pointer_loads(code, start, pointer):
+    pages, count = {}, 0
+    for offset in range(0, len(code) - 3, 4):
+        word, rva = struct.unpack_from("<I", code, offset)[0], start + offset
+        rd, rn = word & 0x1F, word >> 5 & 0x1F
+        if word & 0x9F000000 == 0x90000000:  # adrp
+            immediate = (word >> 29 & 0x3) | (word >> 5 & 0x7FFFF) << 2
+            immediate -= (immediate & 1 << 20) << 1
+            pages[rd] = (rva & ~0xFFF) + (immediate << 12)
+        elif word & 0xFFC00000 == 0x91000000 and rn in pages:  # add xd, xn, #imm
+            pages[rd] = pages[rn] + (word >> 10 & 0xFFF)
+        elif word & 0xFFC00000 == 0xF9400000 and rn in pages:  # ldr xt, [xn, #imm]
+            count += pages[rn] + (word >> 10 & 0xFFF) * 8 == pointer
+    return count
+
+
+def object_failures(folder):
+    """Every object file of the library that holds code carries @feat.00's Control Flow Guard
+    bit: its code was compiled with the checks, not only linked with the guard option."""
+    objects = [os.path.join(root, name) for root, _, names in os.walk(folder) for name in names
+               if name.endswith((".obj", ".o"))]
+    if not objects:
+        return [f"no object files below {folder}"]
+    return [f"object compiled without Control Flow Guard: {os.path.relpath(path, folder)}"
+            for path in sorted(objects) if not guard_feature_or_no_code(path)]
+
+
+def guard_feature_or_no_code(path):
+    """True when the COFF object holds no code (a compiled resource script) or when its
+    @feat.00 symbol has the Control Flow Guard bit."""
+    with open(path, "rb") as stream:
+        data = stream.read()
+    sections, _, symbols, count, optional_size = struct.unpack_from("<HIIIH", data, 2)
+    if not any(struct.unpack_from("<I", data, 20 + optional_size + 40 * i + 36)[0] & 0x20 for i in range(sections)):
+        return True
+    index = 0
+    while index < count:
+        name, value, _, _, _, aux = struct.unpack_from("<8sIhHBB", data, symbols + 18 * index)
+        if name == b"@feat.00":
+            return bool(value & FEATURE_GUARD_CF)
+        index += 1 + aux
+    return False
 
 
 def inf_sections(path):
@@ -127,4 +320,6 @@ def check_package(folder):
 
 
 if __name__ == "__main__":
-    sys.exit(check_package(sys.argv[2]) if sys.argv[1] == "--package" else main(sys.argv[1]))
+    if sys.argv[1] == "--package":
+        sys.exit(check_package(sys.argv[2]))
+    sys.exit(main(sys.argv[1], sys.argv[3] if sys.argv[2:3] == ["--objects"] else None))

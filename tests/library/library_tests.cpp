@@ -43,6 +43,30 @@ TEST_F(LoadedLibrary, OpenHandsTheDevicesFolderToTheShell)
     EXPECT_EQ(L"\\\\nas-open", capture.LastTarget());
 }
 
+// The stack cookie that the load configuration names holds the default value in the file
+// (tests/check_binary.py); the loader replaces it before the library's code runs.
+TEST_F(LoadedLibrary, TheLoaderReplacesTheDefaultStackCookie)
+{
+    constexpr ULONG_PTR defaultCookie = 0x2B992DDFA232;
+    const ULONG_PTR* cookie = library_.StackCookie();
+    ASSERT_NE(nullptr, cookie);
+    EXPECT_NE(defaultCookie, *cookie);
+    EXPECT_NE(0u, *cookie);
+}
+
+// The probe program beside this one smashes a stack frame of the library (stack_smash_probe.cpp).
+TEST(StackProtection, ASmashedStackEndsTheProcessAtOnceWithNoMessage)
+{
+    constexpr DWORD stackBufferOverrun = 0xC0000409;
+    wchar_t program[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring probe = program;
+    probe.replace(probe.find_last_of(L'\\') + 1, std::wstring::npos, L"kx_stack_smash_probe.exe");
+    const kxtest::ProcessOutput run = kxtest::RunProcessCapturingOutput(probe, 60000);
+    EXPECT_EQ(stackBufferOverrun, run.exitCode);
+    EXPECT_EQ("", run.text);
+}
+
 class ThroughRundll32 : public ::testing::Test {
 protected:
     void SetUp() override

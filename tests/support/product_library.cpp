@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <cstddef>
 #include <memory>
 
 namespace kxtest {
@@ -63,6 +64,23 @@ void ProductLibrary::RunVerb(VerbEntry verb, const std::string& commandLine, HWN
 {
     std::string line = commandLine;
     verb(owner, module_, line.data(), SW_SHOWNORMAL);
+}
+
+ULONG_PTR* ProductLibrary::StackCookie() const
+{
+    if (module_ == nullptr) {
+        return nullptr;
+    }
+    const auto* image = reinterpret_cast<const BYTE*>(module_);
+    const auto* headers =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    if (directory.VirtualAddress == 0 ||
+        directory.Size < offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, SecurityCookie) + sizeof(ULONG_PTR)) {
+        return nullptr;
+    }
+    const auto* config = reinterpret_cast<const IMAGE_LOAD_CONFIG_DIRECTORY*>(image + directory.VirtualAddress);
+    return reinterpret_cast<ULONG_PTR*>(static_cast<ULONG_PTR>(config->SecurityCookie));
 }
 
 LaunchCapture::LaunchCapture(HMODULE library)

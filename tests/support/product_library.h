@@ -26,6 +26,8 @@ public:
     CoInstallerEntry CoInstaller(const char* name = "CoDeviceInstall") const;
     // Runs a verb as rundll32 would, on a command line of its own that the verb may change.
     void RunVerb(VerbEntry verb, const std::string& commandLine, HWND owner = nullptr) const;
+    // The stack protector's cookie, as the load configuration names it; null without one.
+    ULONG_PTR* StackCookie() const;
 
 private:
     HMODULE module_;
