@@ -1,6 +1,7 @@
 #include "installed_product.h"
 
 #include "common/unique_handle.h"
+#include "test_environment.h"
 
 #include <msi.h>
 #include <msiquery.h>
@@ -18,6 +19,11 @@ struct MsiHandleTraits {
 using MsiHandle = kx::unique_any<MsiHandleTraits>;
 
 } // namespace
+
+DWORD Msiexec(const wchar_t* action, const std::wstring& installer)
+{
+    return RunProcess(std::wstring(L"msiexec.exe ") + action + L" \"" + installer + L"\" /qn", 300000);
+}
 
 std::wstring InstalledLibrary()
 {

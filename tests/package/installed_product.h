@@ -10,6 +10,9 @@ namespace kxtest {
 // The per-machine installer's product, as Windows Installer and the file system see it.
 constexpr wchar_t InstallerUpgradeCode[] = L"{3F0C7A52-6A0E-4D4B-9F7E-2B9E5F1C8A11}";
 
+// msiexec with the action (/i, /x) on the installer, without user interface; its exit code.
+DWORD Msiexec(const wchar_t* action, const std::wstring& installer);
+
 // Where the installer puts the library: %ProgramFiles%\Corvanta\KX Vantorel.
 std::wstring InstalledLibrary();
 // The versions of every installed product of the installer's upgrade code.

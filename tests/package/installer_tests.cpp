@@ -34,11 +34,6 @@ std::wstring TestInstaller(const wchar_t* name)
     return Installer(L"KX_TEST_MSI_DIR", name);
 }
 
-DWORD Msiexec(const wchar_t* action, const std::wstring& installer)
-{
-    return kxtest::RunProcess(std::wstring(L"msiexec.exe ") + action + L" \"" + installer + L"\" /qn", 300000);
-}
-
 class PerMachineInstaller : public ::testing::Test {
 protected:
     void SetUp() override
@@ -66,7 +61,7 @@ private:
     static void RemoveEverything()
     {
         for (const std::wstring& installer : {BuiltInstaller(), TestInstaller(L"older.msi")}) {
-            Msiexec(L"/x", installer);
+            kxtest::Msiexec(L"/x", installer);
         }
         kxtest::DeleteNetworkExplorerKeys();
         ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ForeignKeyPath);
@@ -76,7 +71,7 @@ private:
 TEST_F(PerMachineInstaller, RegistersTheInstalledLibraryWhoseVerbsWorkAndRemovesItAll)
 {
     kxtest::CreateKeys(HKEY_CLASSES_ROOT, ForeignKeyPath, {L"shell\\open\\command"});
-    ASSERT_EQ(0u, Msiexec(L"/i", BuiltInstaller()));
+    ASSERT_EQ(0u, kxtest::Msiexec(L"/i", BuiltInstaller()));
     EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
               kxtest::DescribeNetworkExplorerKeys());
 
@@ -98,22 +93,22 @@ TEST_F(PerMachineInstaller, RegistersTheInstalledLibraryWhoseVerbsWorkAndRemoves
     EXPECT_EQ(0u, kxtest::RunProcess(connect, 60000));
     EXPECT_EQ("http://nas-msi/Connect\n", kxtest::WaitForFileText(launchLog_, 20000));
 
-    EXPECT_EQ(0u, Msiexec(L"/x", BuiltInstaller()));
+    EXPECT_EQ(0u, kxtest::Msiexec(L"/x", BuiltInstaller()));
     ExpectNothingInstalled();
     EXPECT_TRUE(kxtest::KeyExists(HKEY_CLASSES_ROOT, std::wstring(ForeignKeyPath) + L"\\shell\\open\\command"));
 }
 
 TEST_F(PerMachineInstaller, ANewerInstallerReplacesAnOlderOne)
 {
-    ASSERT_EQ(0u, Msiexec(L"/i", TestInstaller(L"older.msi")));
+    ASSERT_EQ(0u, kxtest::Msiexec(L"/i", TestInstaller(L"older.msi")));
     EXPECT_EQ(std::vector<std::wstring>{L"2.1.0.0"}, kxtest::InstalledVersions());
-    ASSERT_EQ(0u, Msiexec(L"/i", BuiltInstaller()));
+    ASSERT_EQ(0u, kxtest::Msiexec(L"/i", BuiltInstaller()));
     EXPECT_EQ(std::vector<std::wstring>{kxtest::EnvironmentText(L"KX_PRODUCT_VERSION")}, kxtest::InstalledVersions());
     EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
               kxtest::DescribeNetworkExplorerKeys());
     // An older installer does not replace a newer one.
-    EXPECT_NE(0u, Msiexec(L"/i", TestInstaller(L"older.msi")));
-    EXPECT_EQ(0u, Msiexec(L"/x", BuiltInstaller()));
+    EXPECT_NE(0u, kxtest::Msiexec(L"/i", TestInstaller(L"older.msi")));
+    EXPECT_EQ(0u, kxtest::Msiexec(L"/x", BuiltInstaller()));
     ExpectNothingInstalled();
 }
 
@@ -122,7 +117,7 @@ TEST_F(PerMachineInstaller, ANewerInstallerReplacesAnOlderOne)
 // (ERROR_INSTALL_FAILURE), Wine's 1627 (ERROR_FUNCTION_FAILED).
 TEST_F(PerMachineInstaller, AFailedRegistrationFailsTheInstallation)
 {
-    const DWORD result = Msiexec(L"/i", TestInstaller(L"comma-folder.msi"));
+    const DWORD result = kxtest::Msiexec(L"/i", TestInstaller(L"comma-folder.msi"));
     EXPECT_TRUE(result == ERROR_INSTALL_FAILURE || result == ERROR_FUNCTION_FAILED) << result;
     ExpectNothingInstalled();
 }
@@ -131,7 +126,8 @@ TEST_F(PerMachineInstaller, AFailedRegistrationFailsTheInstallation)
 // As x64 Windows does; the installer is this build's, with the ARM64 installer's template.
 TEST_F(PerMachineInstaller, AnArm64InstallerIsRefused)
 {
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_PLATFORM_UNSUPPORTED), Msiexec(L"/i", TestInstaller(L"arm64.msi")));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_PLATFORM_UNSUPPORTED),
+              kxtest::Msiexec(L"/i", TestInstaller(L"arm64.msi")));
     ExpectNothingInstalled();
 }
 #endif

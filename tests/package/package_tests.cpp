@@ -161,11 +161,6 @@ DWORD RunAsAddSoftwareDoes(const std::wstring& installer)
     return kxtest::RunProcess(kxdemo::AddSoftwareCommandLine(installer), 300000);
 }
 
-DWORD UninstallProduct(const std::wstring& installer)
-{
-    return kxtest::RunProcess(L"msiexec /x \"" + installer + L"\" /qn", 300000);
-}
-
 // A copy of the built package with a stand-in for each catalog its INFs name (see CopyOfPackage).
 std::wstring CopyOfDchPackage()
 {
@@ -204,7 +199,7 @@ private:
     {
         kxdemo::RemoveDevices(HardwareId);
         if (!installer_.empty()) {
-            UninstallProduct(installer_);
+            kxtest::Msiexec(L"/x", installer_);
         }
         kxtest::DeleteNetworkExplorerKeys();
     }
@@ -242,7 +237,7 @@ TEST_F(DchDriverPackage, TheDeviceInstallsWithoutCodeAndItsComponentsInstallerOu
     EXPECT_EQ(std::vector<std::wstring>{software.version}, kxtest::InstalledVersions());
     EXPECT_TRUE(NetworkExplorerKeysExist());
 
-    EXPECT_EQ(0u, UninstallProduct(installer_));
+    EXPECT_EQ(0u, kxtest::Msiexec(L"/x", installer_));
     EXPECT_TRUE(kxtest::InstalledVersions().empty());
     EXPECT_FALSE(NetworkExplorerKeysExist());
 }
