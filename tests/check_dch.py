@@ -17,6 +17,7 @@ drifting between those runs.
     check_dch.py PACKAGE_FOLDER"""
 import os
 import re
+import subprocess
 import sys
 
 FORBIDDEN_SECTIONS = re.compile(r"^classinstall32(\..*)?$|\.(coinstallers|factdef|logconfigoverride)$", re.I)
@@ -32,6 +33,7 @@ SYSTEM_CLASSES = {
     "extension": "{e2f84ce7-8efa-411c-aa69-97454ca4cb57}",
 }
 PROCESSORS = ("ntamd64", "ntarm64")
+TEMPLATES = {"ntamd64": "x64;1033", "ntarm64": "Arm64;1033"}
 
 
 class Inf:
@@ -129,6 +131,10 @@ def models(inf, fail):
             parts = decoration.split(".")
             if len(parts) > 3 and any(parts[3:5]):
                 fail(inf, number, "Manufacturer", text, f"{decoration}: no ProductType or SuiteMask in a universal INF")
+            # AddComponent and AddSoftware exist from Windows 10 version 1703 (build 15063) on: an
+            # older Windows must find no model rather than install a driver that does nothing.
+            if parts[1:3] != ["10", "0"] or len(parts) < 6 or not parts[5].isdigit() or int(parts[5]) < 15063:
+                fail(inf, number, "Manufacturer", text, f"{decoration}: not limited to Windows 10 build 15063 or later")
             served.append((parts[0].lower(), f"{values[0]}.{decoration}"))
     for decoration in PROCESSORS:
         if decoration not in [d for d, _ in served]:
@@ -152,7 +158,13 @@ def check_files(inf, fail):
 
 
 def check_device(inf, install, fail):
-    """The software components that AddComponent makes of the device: their hardware ids."""
+    """The software components that AddComponent makes of the device: their hardware ids. Windows
+    enumerates them only below a started parent: a node without a function driver of its own
+    needs the pass-through driver (umpass.inf), which a null driver does not replace."""
+    for suffix in ("", ".HW", ".Interfaces", ".Services"):
+        needs = {(k, v[0].lower()) for _, k, v, _ in inf.entries(install + suffix) if v}
+        if not {("include", "umpass.inf"), ("needs", "umpass" + suffix.lower())} <= needs:
+            fail(inf, 0, install + suffix, "", f"needs Include = umpass.inf, Needs = UmPass{suffix}: the parent must start")
     section = f"{install}.Components"
     ids = []
     for number, key, values, text in inf.entries(section):
@@ -166,7 +178,33 @@ def check_device(inf, install, fail):
     return ids
 
 
-def check_software(inf, install, store, fail):
+def installer_identity(path):
+    """(ProductVersion, summary template) of an installer, or None when it cannot be read."""
+    properties = subprocess.run(["msiinfo", "export", path, "Property"], capture_output=True, text=True)
+    info = subprocess.run(["msiinfo", "suminfo", path], capture_output=True, text=True)
+    if properties.returncode or info.returncode:
+        return None
+    version = next((line.split("\t")[1] for line in properties.stdout.splitlines() if line.startswith("ProductVersion\t")), "")
+    template = next((line[len("Template: "):] for line in info.stdout.splitlines() if line.startswith("Template: ")), "")
+    return version.strip(), template.strip()
+
+
+def check_installer(inf, section, version, path, decoration, fail):
+    """Windows runs the installer again only for a greater SoftwareVersion: it must be the
+    installer's own release, w.x.y.z, which Windows Installer carries as w.x.(y*1000+z)."""
+    if not os.path.exists(path):
+        return  # a tree that built one processor's library carries that processor's installer only
+    identity = installer_identity(path)
+    if identity is None:
+        fail(inf, 0, section, os.path.basename(path), "not an installer Windows Installer can read")
+        return
+    w, x, y, z = map(int, version.split("."))
+    if identity != (f"{w}.{x}.{y * 1000 + z}", TEMPLATES[decoration]):
+        fail(inf, 0, section, version, f"{os.path.basename(path)} is {identity}, not version {w}.{x}.{y * 1000 + z} "
+             f"for {TEMPLATES[decoration]}")
+
+
+def check_software(inf, install, store, fail, folder, decoration):
     """AddSoftware type 1: an installer copied to the driver store, at a version Windows can compare."""
     section = f"{install}.Software"
     entries = list(inf.entries(section))
@@ -190,6 +228,8 @@ def check_software(inf, install, store, fail):
             fail(inf, number, values[2], binary, "the install section does not copy it to the driver store")
         if not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", version) or max(map(int, version.split("."))) > 65535:
             fail(inf, number, values[2], version, "SoftwareVersion must be w.x.y.z, each at most 65535")
+        elif binary.startswith("%13%\\"):
+            check_installer(inf, values[2], version, os.path.join(folder, binary[5:]), decoration, fail)
 
 
 def check(folder):
@@ -211,7 +251,7 @@ def check(folder):
                     fail(inf, number, section, text, "no .Services section for the install section (InfVerif 1296)")
                 elif kind == "softwarecomponent":
                     served.update((decoration, i.upper()) for i in values[1:])
-                    check_software(inf, install, store, fail)
+                    check_software(inf, install, store, fail, folder, decoration)
                 else:
                     offered.update((decoration, i.upper()) for i in check_device(inf, install, fail))
     for decoration, component in sorted(offered - served):

@@ -13,6 +13,8 @@ endif()
 set(KX_MANUFACTURER ${CMAKE_MATCH_1} CACHE INTERNAL "The publisher of the installers")
 set(KX_MSI_DIR ${CMAKE_BINARY_DIR}/msi CACHE INTERNAL "The per-machine installers")
 set(KX_PRODUCT_VERSION ${KX_DRIVER_VERSION} CACHE INTERNAL "The version of the library and its installers")
+# Every release of the installers belongs to this family: a newer one replaces an older one.
+set(KX_UPGRADE_CODE 3F0C7A52-6A0E-4D4B-9F7E-2B9E5F1C8A11 CACHE INTERNAL "The installers' upgrade code")
 set(KX_MAKE_MSI ${CMAKE_CURRENT_SOURCE_DIR}/msi/make_msi.sh CACHE INTERNAL "Builds one installer")
 set(kx_msi_source ${CMAKE_CURRENT_SOURCE_DIR}/msi/kxvantorel.wxs)
 
@@ -26,6 +28,7 @@ function(kx_add_msi processor library dependency)
   set(output ${KX_MSI_DIR}/${KX_${upper}_MSI})
   add_custom_command(OUTPUT ${output}
     COMMAND ${BASH} ${KX_MAKE_MSI} ${processor} ${library} ${output} ${KX_DRIVER_VERSION} "${KX_MANUFACTURER}"
+            ${KX_UPGRADE_CODE}
     DEPENDS ${dependency} ${kx_msi_source} ${KX_MAKE_MSI}
     COMMENT "Installer: ${output}" VERBATIM)
   set(kx_msi_files ${kx_msi_files} ${output} PARENT_SCOPE)

@@ -7,6 +7,8 @@
 #include <msiquery.h>
 #include <propidl.h>
 
+#include <cwchar>
+
 namespace kxtest {
 
 namespace {
@@ -32,18 +34,40 @@ std::wstring InstalledLibrary()
     return std::wstring(programFiles) + L"\\Corvanta\\KX Vantorel\\KXBL_VNTRTZ71_2_2_0.dll";
 }
 
-std::vector<std::wstring> InstalledVersions()
+std::vector<std::wstring> InstalledProducts()
 {
-    std::vector<std::wstring> versions;
+    std::vector<std::wstring> products;
     wchar_t product[39];
     for (DWORD index = 0; ::MsiEnumRelatedProductsW(InstallerUpgradeCode, 0, index, product) == ERROR_SUCCESS;
          ++index) {
+        products.emplace_back(product);
+    }
+    return products;
+}
+
+std::vector<std::wstring> InstalledVersions()
+{
+    std::vector<std::wstring> versions;
+    for (const std::wstring& product : InstalledProducts()) {
         wchar_t version[64] = {};
         DWORD length = 64;
-        ::MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, version, &length);
+        ::MsiGetProductInfoW(product.c_str(), INSTALLPROPERTY_VERSIONSTRING, version, &length);
         versions.emplace_back(version);
     }
     return versions;
+}
+
+std::wstring InstallerVersionOf(const std::wstring& libraryVersion)
+{
+    unsigned long fields[4] = {};
+    const wchar_t* cursor = libraryVersion.c_str();
+    for (unsigned long& field : fields) {
+        wchar_t* end = nullptr;
+        field = std::wcstoul(cursor, &end, 10);
+        cursor = *end == L'.' ? end + 1 : end;
+    }
+    return std::to_wstring(fields[0]) + L"." + std::to_wstring(fields[1]) + L"." +
+           std::to_wstring(fields[2] * 1000 + fields[3]);
 }
 
 std::wstring InstallerTemplate(const std::wstring& installer)

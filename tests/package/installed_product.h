@@ -15,8 +15,12 @@ DWORD Msiexec(const wchar_t* action, const std::wstring& installer);
 
 // Where the installer puts the library: %ProgramFiles%\Corvanta\KX Vantorel.
 std::wstring InstalledLibrary();
-// The versions of every installed product of the installer's upgrade code.
+// The product codes and the versions of every installed product of the installer's upgrade code.
+std::vector<std::wstring> InstalledProducts();
 std::vector<std::wstring> InstalledVersions();
+// The product version that an installer of a library version w.x.y.z carries: w.x.(y*1000+z),
+// since Windows Installer compares three fields.
+std::wstring InstallerVersionOf(const std::wstring& libraryVersion);
 // The summary's template of an installer ("x64;1033", "Arm64;1033"); "" when it cannot be read.
 std::wstring InstallerTemplate(const std::wstring& installer);
 

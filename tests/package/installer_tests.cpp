@@ -12,6 +12,7 @@
 
 #include <msi.h>
 
+
 #include <string>
 #include <vector>
 
@@ -32,6 +33,18 @@ std::wstring BuiltInstaller()
 std::wstring TestInstaller(const wchar_t* name)
 {
     return Installer(L"KX_TEST_MSI_DIR", name);
+}
+
+std::wstring LibraryVersion()
+{
+    return kxtest::EnvironmentText(L"KX_PRODUCT_VERSION");
+}
+// The version of next-revision.msi: the library's with the fourth field one higher.
+std::wstring NextRevision()
+{
+    const std::wstring version = LibraryVersion();
+    const std::size_t last = version.rfind(L'.');
+    return version.substr(0, last + 1) + std::to_wstring(std::stoul(version.substr(last + 1)) + 1);
 }
 
 class PerMachineInstaller : public ::testing::Test {
@@ -60,9 +73,11 @@ protected:
 private:
     static void RemoveEverything()
     {
-        for (const std::wstring& installer : {BuiltInstaller(), TestInstaller(L"older.msi")}) {
-            kxtest::Msiexec(L"/x", installer);
+        for (const std::wstring& product : kxtest::InstalledProducts()) {
+            kxtest::Msiexec(L"/x", product);
         }
+        // A permanent component's file, which only the rollback tests leave.
+        ::DeleteFileW(kxtest::InstalledLibrary().c_str());
         kxtest::DeleteNetworkExplorerKeys();
         ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ForeignKeyPath);
     }
@@ -98,17 +113,70 @@ TEST_F(PerMachineInstaller, RegistersTheInstalledLibraryWhoseVerbsWorkAndRemoves
     EXPECT_TRUE(kxtest::KeyExists(HKEY_CLASSES_ROOT, std::wstring(ForeignKeyPath) + L"\\shell\\open\\command"));
 }
 
-TEST_F(PerMachineInstaller, ANewerInstallerReplacesAnOlderOne)
+// Each newer release, the fourth field's included, replaces the installed one: one product, its
+// trees naming the one library. An older release changes nothing.
+TEST_F(PerMachineInstaller, ANewerReleaseReplacesAnOlderOneAndAnOlderOneIsRefused)
 {
-    ASSERT_EQ(0u, kxtest::Msiexec(L"/i", TestInstaller(L"older.msi")));
-    EXPECT_EQ(std::vector<std::wstring>{L"2.1.0.0"}, kxtest::InstalledVersions());
+    const std::wstring expectedKeys =
+        kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary()));
+    const struct {
+        const wchar_t* installer;
+        std::wstring version;
+    } releases[] = {{L"older.msi", L"2.1.0"},
+                    {L"", kxtest::InstallerVersionOf(LibraryVersion())},
+                    {L"next-revision.msi", kxtest::InstallerVersionOf(NextRevision())}};
+    for (const auto& release : releases) {
+        SCOPED_TRACE(release.version);
+        ASSERT_EQ(0u, kxtest::Msiexec(L"/i", *release.installer ? TestInstaller(release.installer) : BuiltInstaller()));
+        EXPECT_EQ(std::vector<std::wstring>{release.version}, kxtest::InstalledVersions());
+        EXPECT_EQ(expectedKeys, kxtest::DescribeNetworkExplorerKeys());
+    }
+    for (const std::wstring& older : {BuiltInstaller(), TestInstaller(L"older.msi")}) {
+        SCOPED_TRACE(older);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_FAILURE), kxtest::Msiexec(L"/i", older));
+        EXPECT_EQ(std::vector<std::wstring>{kxtest::InstallerVersionOf(NextRevision())}, kxtest::InstalledVersions());
+        EXPECT_EQ(expectedKeys, kxtest::DescribeNetworkExplorerKeys());
+    }
+    EXPECT_EQ(0u, kxtest::Msiexec(L"/x", TestInstaller(L"next-revision.msi")));
+    ExpectNothingInstalled();
+}
+
+// The same package again is the same product: it puts back what was lost.
+TEST_F(PerMachineInstaller, TheSamePackageAgainRepairsTheProduct)
+{
     ASSERT_EQ(0u, kxtest::Msiexec(L"/i", BuiltInstaller()));
-    EXPECT_EQ(std::vector<std::wstring>{kxtest::EnvironmentText(L"KX_PRODUCT_VERSION")}, kxtest::InstalledVersions());
+    ASSERT_TRUE(::DeleteFileW(kxtest::InstalledLibrary().c_str()));
+    kxtest::DeleteNetworkExplorerKeys();
+    ASSERT_EQ(0u, kxtest::Msiexec(L"/i", BuiltInstaller()));
+    EXPECT_EQ(std::vector<std::wstring>{kxtest::InstallerVersionOf(LibraryVersion())}, kxtest::InstalledVersions());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(kxtest::InstalledLibrary().c_str()));
     EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(kxtest::InstalledLibrary())),
               kxtest::DescribeNetworkExplorerKeys());
-    // An older installer does not replace a newer one.
-    EXPECT_NE(0u, kxtest::Msiexec(L"/i", TestInstaller(L"older.msi")));
+}
+
+// Removal deletes the trees itself: a library that is gone cannot leave its verbs behind.
+TEST_F(PerMachineInstaller, RemovalWithTheLibraryGoneLeavesNoTree)
+{
+    ASSERT_EQ(0u, kxtest::Msiexec(L"/i", BuiltInstaller()));
+    ASSERT_TRUE(::DeleteFileW(kxtest::InstalledLibrary().c_str()));
     EXPECT_EQ(0u, kxtest::Msiexec(L"/x", BuiltInstaller()));
+    ExpectNothingInstalled();
+}
+
+// A step that fails after the registration rolls the installation back: the shipped installer
+// leaves nothing, and the registration's own rollback removes the trees (the second installer
+// has neither the installer's removal of the trees nor a removable file; see
+// plant_late_failure.sh).
+TEST_F(PerMachineInstaller, AFailureAfterTheRegistrationLeavesNothing)
+{
+    for (const wchar_t* installer : {L"late-failure.msi", L"late-failure-registration.msi"}) {
+        SCOPED_TRACE(installer);
+        const DWORD result = kxtest::Msiexec(L"/i", TestInstaller(installer));
+        EXPECT_TRUE(result == ERROR_INSTALL_FAILURE || result == ERROR_FUNCTION_FAILED) << result;
+        EXPECT_EQ(L"hardware id:\ndevice type:\n", kxtest::DescribeNetworkExplorerKeys());
+        EXPECT_TRUE(kxtest::InstalledVersions().empty());
+    }
+    ::DeleteFileW(kxtest::InstalledLibrary().c_str());
     ExpectNothingInstalled();
 }
 
