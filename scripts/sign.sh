@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Signs DLLs and installers (Authenticode, SHA-256) with the integrator's code-signing
-# certificate through osslsigncode, in place and all or nothing: every file is signed into a
-# copy and every signature verified before any file is replaced.
+# certificate through osslsigncode, in place and all or nothing: every file is signed into a copy
+# beside it (.NAME.kxsign.tmp) and every signature verified before any copy is renamed over its
+# file. The copies sit in the file's own folder because only there is replacing a rename; from a
+# temporary folder on another file system it would be a copy that can stop halfway. A failure or
+# a signal removes the copies and leaves every file as it was.
+# No key material touches the disk or a command line: openssl takes the password from the
+# environment, osslsigncode through a pipe, and the decrypted key is only ever in a pipe.
 #   KX_SIGN_PKCS12=cert.p12 KX_SIGN_PASSWORD=... bash scripts/sign.sh FILE...
 # KX_SIGN_PKCS12     the certificate with its private key (PKCS#12)
-# KX_SIGN_PASSWORD   its password (read from the environment, never put on a command line)
+# KX_SIGN_PASSWORD   its password (read from the environment, never put on a command line or on disk)
 # KX_SIGN_TIMESTAMP  optional: an RFC 3161 timestamp server, e.g. http://timestamp.example.com
 # KX_SIGN_CAFILE     optional: the PEM root(s) the verification trusts (default: the system's
 #                    bundle; a self-signed certificate names itself)
@@ -23,19 +28,19 @@ tsa_cafile=${KX_SIGN_TSA_CAFILE:-/etc/ssl/certs/ca-certificates.crt}
 for file in "$@"; do
     [ -f "$file" ] || fail "no file $file"
     case ${file,,} in *.dll | *.msi) ;; *) fail "$file is neither a DLL nor an installer" ;; esac
+    [ -w "$(dirname -- "$file")" ] || fail "cannot write to the folder of $file"
 done
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-chmod 700 "$work"
-printf '%s' "$KX_SIGN_PASSWORD" >"$work/password"
 # A wrong password or a file that holds no key must say so, not surface as a signing error.
 # Certificates exported by Windows may use the legacy ciphers, which OpenSSL 3 reads only so.
-openssl pkcs12 -in "$p12" -passin "file:$work/password" -nocerts -nodes -out "$work/key.pem" 2>/dev/null ||
-    openssl pkcs12 -legacy -in "$p12" -passin "file:$work/password" -nocerts -nodes -out "$work/key.pem" 2>/dev/null ||
+# grep -c reads to the end, so openssl never writes into a closed pipe and fails for it.
+count_keys() {
+    openssl pkcs12 "$@" -in "$p12" -passin env:KX_SIGN_PASSWORD -nocerts -nodes 2>/dev/null |
+        { grep -c "PRIVATE KEY" || true; }
+}
+keys=$(count_keys) || keys=$(count_keys -legacy) ||
     fail "cannot open $p12: wrong password, or not a PKCS#12 file"
-grep -q "PRIVATE KEY" "$work/key.pem" || fail "$p12 holds no private key"
-rm -f "$work/key.pem"
+[ "$keys" -gt 0 ] || fail "$p12 holds no private key"
 
 timestamp=()
 verify_timestamp=()
@@ -43,19 +48,29 @@ if [ -n "${KX_SIGN_TIMESTAMP:-}" ]; then
     timestamp=(-ts "$KX_SIGN_TIMESTAMP")
     verify_timestamp=(-TSA-CAfile "$tsa_cafile")
 fi
-index=0
+staged=()
+trap 'rm -f -- "${staged[@]}"' EXIT
+trap 'fail "interrupted: nothing was replaced"' HUP INT TERM
 for file in "$@"; do
-    index=$((index + 1))
-    signed="$work/$index-$(basename "$file")"
-    osslsigncode sign -pkcs12 "$p12" -readpass "$work/password" -h sha256 "${timestamp[@]}" \
-        -n "KX Vantorel TZ7100 Network Explorer integration" -in "$file" -out "$signed" >"$work/log" 2>&1 ||
-        { cat "$work/log" >&2; fail "signing $file failed: nothing was replaced"; }
-    osslsigncode verify -CAfile "$cafile" "${verify_timestamp[@]}" -in "$signed" >"$work/log" 2>&1 ||
-        { cat "$work/log" >&2; fail "the signature of $file does not verify: nothing was replaced"; }
-    echo "signed and verified: $file ($(grep -m1 -i 'Subject:' "$work/log" | sed 's/^[[:space:]]*//'))"
+    stage="$(dirname -- "$file")/.$(basename -- "$file").kxsign.tmp"
+    # Left by a run that was killed outright, or the same file named twice.
+    [ ! -e "$stage" ] || fail "$stage is in the way (is $file named twice?): nothing was replaced"
+    staged+=("$stage")
+    # osslsigncode 2.5 takes a password only from a path: /dev/fd/3 is a pipe from printf, a
+    # builtin, so no process shows the password. It drops the newline, which an empty password needs.
+    log=$(osslsigncode sign -pkcs12 "$p12" -readpass /dev/fd/3 -h sha256 "${timestamp[@]}" \
+        -n "KX Vantorel TZ7100 Network Explorer integration" -in "$file" -out "$stage" \
+        2>&1 3< <(printf '%s\n' "$KX_SIGN_PASSWORD")) ||
+        { echo "$log" >&2; fail "signing $file failed: nothing was replaced"; }
+    log=$(osslsigncode verify -CAfile "$cafile" "${verify_timestamp[@]}" -in "$stage" 2>&1) ||
+        { echo "$log" >&2; fail "the signature of $file does not verify: nothing was replaced"; }
+    chmod --reference="$file" -- "$stage" # the rename replaces the file, so keep its permissions
+    echo "signed and verified: $file ($(printf '%s\n' "$log" | grep -m1 -i 'Subject:' | sed 's/^[[:space:]]*//'))"
 done
+# A signal between two renames would leave some files signed and others not.
+trap '' HUP INT TERM
 index=0
 for file in "$@"; do
+    mv -f -- "${staged[index]}" "$file"
     index=$((index + 1))
-    mv -f "$work/$index-$(basename "$file")" "$file"
 done
