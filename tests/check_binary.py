@@ -8,7 +8,9 @@ the co-installer, a DLL of its own, and each such DLL that the folder holds is b
 processor and passes."""
 import os
 import re
+import shutil
 import struct
+import subprocess
 import sys
 
 import pefile
@@ -54,6 +56,13 @@ IMAGE_DEBUG_TYPE_EX_DLLCHARACTERISTICS, CET_COMPAT = 20, 0x1
 # option has the flags and the tables and none of these; the C++ runtime, not instrumented, has
 # none either.
 MIN_GUARDED_CALLS = 5
+# llvm-objdump prints a rip-relative operand's address after `#`, adrp's page and offsets in hex.
+OBJDUMP = "llvm-objdump-19"
+X64_POINTER_CALL = re.compile(r"\b(?:call|jmp)\s+qword ptr \[rip [+-] 0x[0-9a-f]+\]\s+# 0x([0-9a-f]+)$", re.M)
+ARM64_ADRP = re.compile(r"adrp\s+(x\d+), 0x([0-9a-f]+)\b")
+ARM64_ADD = re.compile(r"add\s+(x\d+), (x\d+), #0x([0-9a-f]+)")
+ARM64_LDR = re.compile(r"ldr\s+(x\d+), \[(x\d+)(?:, #0x([0-9a-f]+))?\]")
+ARM64_BLR = re.compile(r"blr\s+(x\d+)")
 FEATURE_GUARD_CF = 0x800
 
 
@@ -74,7 +83,7 @@ def main(path, object_folder=None):
     if processor and stripped and size > max_size:
         failures.append(f"{size} bytes, more than {max_size}: has unused runtime come back?")
     if processor:
-        failures += hardening_failures(image, processor)
+        failures += hardening_failures(image, path, processor)
     if object_folder:
         failures += object_failures(object_folder)
     for failure in failures:
@@ -87,7 +96,7 @@ def section_of(image, rva):
     return next((section for section in image.sections if section.contains_rva(rva)), None)
 
 
-def hardening_failures(image, processor):
+def hardening_failures(image, path, processor):
     """What the loader and Windows' analysers look for: NX, ASLR with high entropy and its
     relocations, no section both writable and executable or writable and shared, Control Flow
     Guard with its tables and really instrumented calls, a stack cookie that the loader
@@ -118,7 +127,7 @@ def hardening_failures(image, processor):
     failures += cookie_failures(image, fields["SecurityCookie"])
     if processor == "x64" and not extended_characteristics(image) & CET_COMPAT:
         failures.append("not marked CET-compatible (shadow stacks) in the extended DLL characteristics")
-    guarded = guarded_calls(image, processor, fields)
+    guarded = guarded_calls(path, processor, fields)
     if guarded < MIN_GUARDED_CALLS:
         failures.append(f"{guarded} indirect calls through the guard pointer, expected at least {MIN_GUARDED_CALLS}: "
                         "is the code compiled without -mguard=cf?")
@@ -180,38 +189,31 @@ def extended_characteristics(image):
     return 0
 
 
-def guarded_calls(image, processor, fields):
-    """Calls through the guard pointer in the executable sections: on x64 `call`/`jmp [rip+d]`
-    on the dispatch pointer, on ARM64 loads of the check pointer (adrp, then ldr or add+ldr)."""
-    base = image.OPTIONAL_HEADER.ImageBase
-    pointer = fields["GuardCFDispatchFunctionPointer" if processor == "x64" else "GuardCFCheckFunctionPointer"] - base
-    count = 0
-    for section in image.sections:
-        if not section.Characteristics & SCN_EXECUTE:
+def guarded_calls(path, processor, fields):
+    """Calls through the guard pointer in the code, as llvm-objdump reads it: on x64 `call`/`jmp
+    qword ptr [rip + d]` on the dispatch pointer; on ARM64 each `blr` of a register loaded from the
+    check pointer (adrp, then ldr or add+ldr) until another instruction names that register."""
+    if shutil.which(OBJDUMP) is None:
+        sys.exit(f"FAIL: {OBJDUMP}, which reads the DLL's code, is missing: install the Debian package llvm-19")
+    run = subprocess.run([OBJDUMP, "-d", "--no-show-raw-insn", "--no-leading-addr", path]
+                         + (["-M", "intel"] if processor == "x64" else []), capture_output=True, text=True)
+    if run.returncode:
+        sys.exit(f"FAIL: {OBJDUMP} cannot read {path}: {run.stderr.strip()}")
+    if processor == "x64":
+        pointer = fields["GuardCFDispatchFunctionPointer"]
+        return sum(int(address, 16) == pointer for address in X64_POINTER_CALL.findall(run.stdout))
+    pointer, pages, holding, count = fields["GuardCFCheckFunctionPointer"], {}, set(), 0
+    for line in map(str.strip, run.stdout.splitlines()):
+        if call := ARM64_BLR.fullmatch(line):
+            count += call[1] in holding
             continue
-        code, start = section.get_data(), section.VirtualAddress
-        if processor == "x64":
-            for match in re.finditer(rb"\xFF[\x15\x25](....)", code, re.DOTALL):
-                end = start + match.end()
-                count += end + struct.unpack("<i", match.group(1))[0] == pointer
-        else:
-            count += arm64_pointer_loads(code, start, pointer)
-    return count
-
-
-def arm64_pointer_loads(code, start, pointer):
-    pages, count = {}, 0
-    for offset in range(0, len(code) - 3, 4):
-        word, rva = struct.unpack_from("<I", code, offset)[0], start + offset
-        rd, rn = word & 0x1F, word >> 5 & 0x1F
-        if word & 0x9F000000 == 0x90000000:  # adrp
-            immediate = (word >> 29 & 0x3) | (word >> 5 & 0x7FFFF) << 2
-            immediate -= (immediate & 1 << 20) << 1
-            pages[rd] = (rva & ~0xFFF) + (immediate << 12)
-        elif word & 0xFFC00000 == 0x91000000 and rn in pages:  # add xd, xn, #imm
-            pages[rd] = pages[rn] + (word >> 10 & 0xFFF)
-        elif word & 0xFFC00000 == 0xF9400000 and rn in pages:  # ldr xt, [xn, #imm]
-            count += pages[rn] + (word >> 10 & 0xFFF) * 8 == pointer
+        holding -= {"x" + number for number in re.findall(r"\b[xw](\d+)\b", line)}
+        if page := ARM64_ADRP.match(line):
+            pages[page[1]] = int(page[2], 16)
+        elif (add := ARM64_ADD.fullmatch(line)) and add[2] in pages:
+            pages[add[1]] = pages[add[2]] + int(add[3], 16)
+        elif (load := ARM64_LDR.fullmatch(line)) and pages.get(load[2], -1) + int(load[3] or "0", 16) == pointer:
+            holding.add(load[1])
     return count
 
 
