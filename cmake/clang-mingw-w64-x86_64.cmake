@@ -1,8 +1,7 @@
 # Cross-compiles for 64-bit Windows with Clang 19 and LLD 19 (Debian 12's clang-19 and lld-19)
 # against the same mingw-w64 headers and C++ runtime as the GCC build, and runs test programs under
-# Wine. It builds the shipped x64 library, in this tree and in the GCC tree's (cmake/hardening.cmake:
-# Debian's default Clang 14 and GCC 12 cannot give it Control Flow Guard). Its warnings are errors
-# too.
+# Wine. It builds the shipped x64 library (cmake/hardening.cmake: Debian's default Clang 14 and
+# GCC 12 cannot give it Control Flow Guard). Its warnings are errors too.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -5,8 +5,8 @@
 # says what only Windows can show.
 #
 # GCC 12 for mingw-w64 has no Control Flow Guard and GNU ld no load configuration or CET flag, so
-# a tree whose compiler is GCC builds the library with the Clang toolchain in a tree of its own
-# (KX_LIBRARY_TOOLCHAIN_FILE, cmake/library-tree.cmake). Clang's runtimes here lack the load
+# the GCC tree's library is not hardened, and not shipped: the hardening checks run on the
+# hardened trees only (KX_HARDENED, tests/CMakeLists.txt). Clang's runtimes here lack the load
 # configuration, the guard pointers and a cookie that the loader replaces:
 # src/coinstaller/security_runtime.c supplies them (kx_security_runtime, src/CMakeLists.txt).
 add_library(kx_hardening INTERFACE)

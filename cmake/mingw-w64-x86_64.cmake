@@ -1,7 +1,7 @@
-# Cross-compiles for 64-bit Windows with mingw-w64's GCC and runs test programs under Wine. GCC 12
-# cannot harden the shipped library (cmake/hardening.cmake): the Clang toolchain builds it, in a
-# tree of its own below this one (cmake/library-tree.cmake); GCC builds the tests, the simulated
-# device and the tests' copy of the library's code, so that a second compiler reads the sources.
+# Cross-compiles for 64-bit Windows with mingw-w64's GCC and runs test programs under Wine: the
+# second compiler that reads the library's sources, and its own build of the library that the
+# whole suite runs on. GCC 12 cannot harden the library (cmake/hardening.cmake), so the DLL of this
+# tree is never shipped: the Clang tree's is (CMakePresets.json).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -11,4 +11,3 @@ set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
 
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-sysroot-and-wine.cmake)
-set(KX_LIBRARY_TOOLCHAIN_FILE ${CMAKE_CURRENT_LIST_DIR}/clang-mingw-w64-x86_64.cmake)

@@ -6,13 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-bash scripts/build.sh >/dev/null
+bash scripts/build.sh x64-clang >/dev/null
 # The ARM64 library's size and imports are recorded beside the x64 figures; its timings are not
 # taken (ARM64 Wine runs here only under emulation, which they would measure instead).
-bash scripts/build.sh arm64 kx_library >/dev/null
-build=$root/build
+bash scripts/build.sh arm64-zig kx_library >/dev/null
+build=$root/build-x64-clang
 library=$build/src/KXBL_VNTRTZ71_2_2_0.dll
-arm64_library=$root/build-arm64/src/KXBL_VNTRTZ71_2_2_0.dll
+arm64_library=$root/build-arm64-zig/src/KXBL_VNTRTZ71_2_2_0.dll
 prefix=$build/bench-prefix
 wine=/usr/lib/wine/wine64
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all KX_PRODUCT_DLL=$library

@@ -12,13 +12,16 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
 fi
 root=$(pwd)
-# Both processors' DLLs: the ARM64 tree's first, for the x64 tree's driver package to take in.
-bash scripts/build.sh arm64 kx_package >/dev/null
-KX_ARM64_LIBRARY=$root/build-arm64/src/KXBL_VNTRTZ71_2_2_0.dll bash scripts/build.sh >/dev/null
+# Both shipped DLLs, then the packages that hold them (build/); the x64 tree also builds the
+# programs that play the device's life.
+bash scripts/build.sh arm64-zig kx_library >/dev/null
+bash scripts/build.sh x64-clang >/dev/null
+bash scripts/build.sh packages >/dev/null
 
-build=$root/build
-out=$build/demo-run
-prefix=$build/demo-prefix
+build=$root/build-x64-clang
+packages=$root/build
+out=$packages/demo-run
+prefix=$packages/demo-prefix
 library=$build/src/KXBL_VNTRTZ71_2_2_0.dll
 wine=/usr/lib/wine/wine64
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all KX_WORK_DIR=$out/work
@@ -61,8 +64,8 @@ for name in sorted(os.listdir(sys.argv[1]), key=str.lower):
     processor = processors.get(machine, "unknown")
     description, original = record["FileDescription"], record["OriginalFilename"]
     print(f"{name}: machine 0x{machine:04X} ({processor}), {os.path.getsize(path)} bytes, {description}, {original}")
-' "$build/package"
-tr -d '\r' <"$build/package/kxvantorel.inf" | grep -E '^%ManufacturerName%|^\[SourceDisksFiles|^KXBL_VNTRTZ71-[a-z0-9]+\.dll =' |
+' "$packages/package"
+tr -d '\r' <"$packages/package/kxvantorel.inf" | grep -E '^%ManufacturerName%|^\[SourceDisksFiles|^KXBL_VNTRTZ71-[a-z0-9]+\.dll =' |
     tee -a "$log"
 
 say ""
@@ -103,8 +106,8 @@ say ""
 say "== Broken driver packages install nothing"
 broken=$out/broken-packages
 rm -rf "$broken" && mkdir -p "$broken/without-dll" "$broken/other-device"
-cp "$build/package/"*.inf "$broken/without-dll/"
-cp "$build/package/"* "$broken/other-device/"
+cp "$packages/package/"*.inf "$broken/without-dll/"
+cp "$packages/package/"* "$broken/other-device/"
 sed -i 's/VEN_011A&DEV_0080&REV_01/VEN_011A\&DEV_0081\&REV_01/' "$broken/other-device/"*.inf
 for case in without-dll other-device; do
     say "-- $case"
@@ -121,7 +124,7 @@ say "no Network Explorer key and no co-installer in System32"
 
 say ""
 say "== Device installed through the framework from build/package/ (newdev), German UI"
-if ! install_package "$build/package"; then
+if ! install_package "$packages/package"; then
     say "the device was NOT installed"
     exit 1
 fi
@@ -187,7 +190,7 @@ say "== The installers in build/msi/, signed copies (a throw-away certificate ma
 openssl req -x509 -newkey rsa:3072 -nodes -days 1 -subj "/CN=KX Vantorel throw-away test signer" \
     -addext "extendedKeyUsage=codeSigning" -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" -out "$signing/cert.p12" -passout pass:throw-away
-cp "$build/msi/"*.msi "$build/package/"*.dll "$signing/signed/"
+cp "$packages/msi/"*.msi "$packages/package/"*.dll "$signing/signed/"
 run env KX_SIGN_PKCS12="$signing/cert.p12" KX_SIGN_PASSWORD=throw-away KX_SIGN_CAFILE="$signing/cert.pem" \
     bash scripts/sign.sh "$signing/signed/"*
 for msi in "$signing/signed/"*.msi; do
@@ -232,7 +235,7 @@ fi
 # node with the hardware id, no installed product and no Network Explorer tree left by the steps
 # above. Wine has neither AddComponent nor AddSoftware: kx_package_demo.exe reads what Windows
 # would read there and runs the installer as Windows runs an AddSoftware type 1 MSI.
-dch=$build/package-dch
+dch=$packages/package-dch
 dch_installer=$dch/KXVantorel-x64.msi
 "$wine" "$package_demo" remove "$hardware_id" >/dev/null 2>&1 || true
 "$wine" msiexec /x "$(windows_path "$dch_installer")" /qn >/dev/null 2>&1 || true

@@ -2,11 +2,11 @@
 # Static checks that CI runs next to the tests; any finding fails. clang-format (.clang-format)
 # over the library, the tests and the demo programs; a search for the string functions the
 # project bans; clang-tidy (.clang-tidy says which checks and why) over the library's sources
-# with the compile database of the clang preset, which configuring alone produces.
+# with the compile database of the x64-clang preset, which configuring alone produces.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset clang -DKX_BUILD_TESTS=ON >/dev/null
+cmake --preset x64-clang -DKX_BUILD_TESTS=ON >/dev/null
 status=0
 
 mapfile -t sources < <(find src tests demo -name '*.cpp' -o -name '*.h' | sort)
@@ -27,10 +27,10 @@ mapfile -t library < <(find src -name '*.cpp' | sort)
 echo "lint: clang-tidy over ${#library[@]} files"
 # Debian's clang-tidy (14) refuses Clang 19's -mguard=cf (cmake/hardening.cmake), which changes
 # nothing that it checks: it reads a copy of the database without it.
-mkdir -p build-clang/tidy
-sed 's/ -mguard=cf//g' build-clang/compile_commands.json >build-clang/tidy/compile_commands.json
+mkdir -p build-x64-clang/tidy
+sed 's/ -mguard=cf//g' build-x64-clang/compile_commands.json >build-x64-clang/tidy/compile_commands.json
 printf '%s\n' "${library[@]}" |
-    xargs -P "$(nproc)" -n 1 clang-tidy -p build-clang/tidy --quiet 2> >(grep -v ' warnings generated\.$' >&2) ||
+    xargs -P "$(nproc)" -n 1 clang-tidy -p build-x64-clang/tidy --quiet 2> >(grep -v ' warnings generated\.$' >&2) ||
     status=1
 
 [ $status -eq 0 ] && echo "lint: clean"

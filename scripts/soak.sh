@@ -3,13 +3,13 @@
 # it (no CTest cost data), each run on a fresh prefix, and says how each run ended: passed,
 # failed, or voided by an end of the prefix's wineserver, with its time and any process of the
 # prefix left running. Stops at nothing; the log of every run that did not pass is kept.
-#   bash scripts/soak.sh RUNS [TREE...]      (default: build build-clang, as scripts/test.sh built them)
+#   bash scripts/soak.sh RUNS [TREE...]      (default: build-x64-clang build-x64-gcc, as scripts/test.sh built them)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:?runs}
 shift
 trees=("$@")
-[ ${#trees[@]} -eq 0 ] && trees=(build build-clang)
+[ ${#trees[@]} -eq 0 ] && trees=(build-x64-clang build-x64-gcc)
 . tests/prefix/prefix_server.sh
 if [ -z "${KX_PRIVATE_DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
     KX_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$runs" "${trees[@]}"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds everything with both x64 compilers (GCC into build/, whose library Clang builds, and Clang
-# into build-clang/) and for ARM64 (Zig into build-arm64/), runs the whole suite on each build in
-# turn, each tree in its own fresh test prefix: the x64 trees under Wine, the ARM64 tree under the
-# ARM64 Wine of an emulated arm64 root (scripts/arm64-root.sh makes it the first time, outside the
-# work tree). Then the static checks (scripts/lint.sh). Extra arguments go to ctest. The dialog
+# Builds every tree of CMakePresets.json (Clang into build-x64-clang/, GCC into build-x64-gcc/, Zig
+# into build-arm64-zig/, the packages from the two shipped DLLs into build/), runs the whole suite
+# on each compiler's build in turn, each tree in its own fresh test prefix: the x64 trees under
+# Wine, the ARM64 tree under the ARM64 Wine of an emulated arm64 root (scripts/arm64-root.sh makes
+# it the first time, outside the work tree); then the packages' checks and the static checks
+# (scripts/lint.sh). Extra arguments go to ctest. The dialog
 # tests need a display: the script runs itself on a private Xvfb server, so that no window of the
 # user's desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
 set -euo pipefail
@@ -13,9 +14,10 @@ if [ -z "${KX_PRIVATE_DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
     KX_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
 fi
 
-bash scripts/build.sh mingw
-bash scripts/build.sh clang
-bash scripts/build.sh arm64
+bash scripts/build.sh x64-clang
+bash scripts/build.sh x64-gcc
+bash scripts/build.sh arm64-zig
+bash scripts/build.sh packages
 bash scripts/arm64-root.sh >/dev/null
 # A run whose test prefix lost its wineserver says nothing about the library: the prefix's
 # shut-down reports it, and the suite runs once more on a fresh prefix. Any other failure stands,
@@ -46,10 +48,12 @@ run_suite() {
 
 status=0
 # One tree after the other: the suites would compete for the same cores.
-for tree in build build-clang build-arm64; do
+for tree in build-x64-clang build-x64-gcc build-arm64-zig; do
     echo "== tests of $tree/"
     run_suite "$tree" "$@" || status=1
 done
+echo "== checks of the packages in build/"
+(cd build && ctest --output-on-failure "$@") || status=1
 bash scripts/lint.sh || status=1
 if [ ${#voided[@]} -gt 0 ]; then
     (IFS=';' && echo "${#voided[@]} run$([ ${#voided[@]} -gt 1 ] && echo s) voided: ${voided[*]}")

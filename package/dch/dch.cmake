@@ -1,12 +1,11 @@
 # The declarative driver package (build/package-dch/), the one Microsoft can sign: the device's INF,
 # the INF of its software component, and the per-machine installer of each processor whose library
-# this tree has (from build/msi/). Version, date and installer names are the ones the co-installer
+# is packaged (from build/msi/). Version, date and installer names are the ones the co-installer
 # package and the installers use. Included by package/CMakeLists.txt after msi/msi.cmake.
 if(NOT TARGET kx_msi)
   message(STATUS "No installers: no DCH driver package built")
   return()
 endif()
-set(KX_DCH_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package-dch CACHE INTERNAL "The declarative driver package")
 foreach(inf kxvantorel_dch kxvantorel_component)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${inf}.inf.in ${KX_DCH_PACKAGE_DIR}/${inf}.inf @ONLY NEWLINE_STYLE CRLF)
 endforeach()
