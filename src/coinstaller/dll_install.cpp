@@ -15,9 +15,12 @@ HRESULT LastErrorOr(HRESULT fallback) noexcept
     return error == ERROR_SUCCESS ? fallback : HRESULT_FROM_WIN32(error);
 }
 
-// A path that fills the buffer may have been cut: it is refused, never registered.
+// The buffer is larger than the longest path that registers, so that a longer one arrives
+// whole and is refused for its length; one that fills even this buffer may have been cut and is
+// refused here.
 HRESULT InstallForThisLibrary()
 {
+    static_assert(RegistryTextLength > MAX_PATH, "a path too long to register must arrive whole");
     wchar_t path[RegistryTextLength];
     const DWORD length = ::GetModuleFileNameW(ModuleInstance, path, RegistryTextLength);
     if (length == 0) {
@@ -29,17 +32,12 @@ HRESULT InstallForThisLibrary()
     return RenewNetworkExplorerKeysFor(path);
 }
 
-// The deletion names no reason; what stops it in practice is a lack of rights.
-HRESULT Uninstall()
-{
-    return RemoveNetworkExplorerKeys() ? S_OK : E_ACCESSDENIED;
-}
-
 } // namespace
 
 } // namespace kx
 
 HRESULT WINAPI DllInstall(BOOL install, PCWSTR /*commandLine*/)
 {
-    return kx::ResultOfGuarded([&] { return install ? kx::InstallForThisLibrary() : kx::Uninstall(); });
+    return kx::ResultOfGuarded(
+        [&] { return install ? kx::InstallForThisLibrary() : kx::UnregisterNetworkExplorerKeys(); });
 }

@@ -9,27 +9,34 @@ namespace kx {
 constexpr wchar_t DeviceType[] = L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
 
 // Network Explorer takes the device's icon and verbs from these keys below HKEY_CLASSES_ROOT:
-// one named after the PnP-X hardware id, one after the UPnP device type.
+// one named after the PnP-X hardware id, one after the UPnP device type. The parent and the
+// names are spelled out apart too: a renewal sets the trees aside under their own names.
+constexpr wchar_t PluginsKeyPath[] = L"NetworkExplorerPlugins";
+constexpr wchar_t HardwareId[] = L"VEN_011A&DEV_0080&REV_01";
 constexpr wchar_t HardwareIdKeyPath[] = L"NetworkExplorerPlugins\\VEN_011A&DEV_0080&REV_01";
 constexpr wchar_t DeviceTypeKeyPath[] =
     L"NetworkExplorerPlugins\\urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
 
 namespace detail {
-constexpr bool IsPluginKeyOf(const wchar_t* path, const wchar_t* deviceType)
+constexpr bool IsPluginKeyOf(const wchar_t* path, const wchar_t* name)
 {
-    for (const wchar_t* parent = L"NetworkExplorerPlugins\\"; *parent != L'\0'; ++parent, ++path) {
+    for (const wchar_t* parent = PluginsKeyPath; *parent != L'\0'; ++parent, ++path) {
         if (*path != *parent) {
             return false;
         }
     }
-    for (; *deviceType != L'\0'; ++deviceType, ++path) {
-        if (*path != *deviceType) {
+    if (*path != L'\\') {
+        return false;
+    }
+    for (++path; *name != L'\0'; ++name, ++path) {
+        if (*path != *name) {
             return false;
         }
     }
     return *path == L'\0';
 }
 } // namespace detail
+static_assert(detail::IsPluginKeyOf(HardwareIdKeyPath, HardwareId), "the key must be named after the hardware id");
 static_assert(detail::IsPluginKeyOf(DeviceTypeKeyPath, DeviceType), "the key must be named after the device type");
 
 // Key paths and values are composed in buffers of this many characters; a suffix is appended

@@ -5,6 +5,7 @@
 #include "coinstaller/verb_registration.h"
 #include "common/bounded_text.h"
 #include "common/hresult_error.h"
+#include "common/unique_handle.h"
 
 #include <cwchar>
 
@@ -40,13 +41,103 @@ HRESULT WriteBothTrees(const LibraryValues& values)
     return HRESULT_FROM_WIN32(status);
 }
 
+// The shell reads an icon location, and rundll32 its command line, into MAX_PATH characters.
+HRESULT ComposeValuesFor(const wchar_t* libraryPath, LibraryValues& values) noexcept
+{
+    if (!IsUsableLibraryPath(libraryPath)) {
+        return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
+    }
+    wchar_t commandName[RegistryTextLength];
+    if (std::wcslen(libraryPath) >= MAX_PATH || !ComposeCommandName(commandName, libraryPath) ||
+        !ComposeLibraryValues({libraryPath, commandName}, values)) {
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
+    return S_OK;
+}
+
+// Where a renewal keeps the trees it replaces until the new ones stand: below the same root, so
+// that the copy lands in the same hive, and outside NetworkExplorerPlugins, so that Network
+// Explorer never shows it. Each tree keeps its own name there, so that one copy puts both back.
+constexpr wchar_t BackupKeyPath[] = L"KXVantorel.NetworkExplorerBackup";
+
+struct PluginTree {
+    const wchar_t* path;
+    const wchar_t* name;
+};
+const PluginTree PluginTrees[] = {{HardwareIdKeyPath, HardwareId}, {DeviceTypeKeyPath, DeviceType}};
+
+// A tree that is not there is nothing to keep; keptAny tells whether one was copied.
+LONG BackUpTree(const PluginTree& tree, bool& keptAny)
+{
+    unique_hkey source;
+    const LONG opened = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, tree.path, 0, KEY_READ, source.put());
+    if (opened != ERROR_SUCCESS) {
+        source.release();
+        return opened == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : opened;
+    }
+    RegistryPathBuffer copyPath;
+    BoundedCopy(copyPath, BackupKeyPath);
+    BoundedAppend(copyPath, RegistryTextLength, L"\\");
+    BoundedAppend(copyPath, RegistryTextLength, tree.name);
+    unique_hkey copy;
+    const LONG created = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, copyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                           nullptr, copy.put(), nullptr);
+    if (created != ERROR_SUCCESS) {
+        copy.release();
+        return created;
+    }
+    keptAny = true;
+    return ::RegCopyTreeW(source.get(), nullptr, copy.get());
+}
+
+// A copy left behind by a renewal that never finished is stale: it goes first, so that nothing
+// of it is ever put back.
+LONG BackUpTrees(bool& keptAny)
+{
+    LONG status = DeleteRegistryTree(HKEY_CLASSES_ROOT, BackupKeyPath);
+    for (const PluginTree& tree : PluginTrees) {
+        if (status == ERROR_SUCCESS) {
+            status = BackUpTree(tree, keptAny);
+        }
+    }
+    return status;
+}
+
+// The trees go again, whatever the failed renewal left of them, and the copy takes their place.
+// A deletion that fails here most likely stopped the renewal too, before anything was written:
+// what stays is then old content, which the copy writes over.
+LONG RestoreTrees(bool keptAny)
+{
+    RemoveNetworkExplorerKeys();
+    if (!keptAny) {
+        return ERROR_SUCCESS;
+    }
+    unique_hkey plugins;
+    const LONG opened = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, PluginsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                          KEY_WRITE, nullptr, plugins.put(), nullptr);
+    if (opened != ERROR_SUCCESS) {
+        plugins.release();
+        return opened;
+    }
+    return ::RegCopyTreeW(HKEY_CLASSES_ROOT, BackupKeyPath, plugins.get());
+}
+
+HRESULT ReplaceTrees(const LibraryValues& values)
+{
+    const LONG removed = RemoveNetworkExplorerKeys();
+    if (removed != ERROR_SUCCESS) {
+        return HRESULT_FROM_WIN32(removed);
+    }
+    return ResultOfGuarded([&] { return WriteBothTrees(values); });
+}
+
 } // namespace
 
-bool RemoveNetworkExplorerKeys()
+LONG RemoveNetworkExplorerKeys()
 {
-    const bool deviceTypeGone = DeleteRegistryTree(HKEY_CLASSES_ROOT, DeviceTypeKeyPath);
-    const bool hardwareIdGone = DeleteRegistryTree(HKEY_CLASSES_ROOT, HardwareIdKeyPath);
-    return deviceTypeGone && hardwareIdGone;
+    const LONG deviceType = DeleteRegistryTree(HKEY_CLASSES_ROOT, DeviceTypeKeyPath);
+    const LONG hardwareId = DeleteRegistryTree(HKEY_CLASSES_ROOT, HardwareIdKeyPath);
+    return deviceType != ERROR_SUCCESS ? deviceType : hardwareId;
 }
 
 // Deleting first makes sure that nothing an earlier version wrote survives the renewal.
@@ -57,25 +148,33 @@ void RenewNetworkExplorerKeys()
     RegisterDeviceTypeVerbs();
 }
 
+// A copy that could not be put back stays: it holds the only record of the old trees.
 HRESULT RenewNetworkExplorerKeysFor(const wchar_t* libraryPath)
 {
-    if (!IsUsableLibraryPath(libraryPath)) {
-        return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
-    }
-    wchar_t commandName[RegistryTextLength];
     LibraryValues values;
-    if (!ComposeCommandName(commandName, libraryPath) || !ComposeLibraryValues({libraryPath, commandName}, values)) {
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    const HRESULT composed = ComposeValuesFor(libraryPath, values);
+    if (FAILED(composed)) {
+        return composed;
     }
-    // The deletion names no reason; what stops it in practice is a lack of rights.
-    if (!RemoveNetworkExplorerKeys()) {
-        return E_ACCESSDENIED;
+    bool keptAny = false;
+    const LONG kept = BackUpTrees(keptAny);
+    if (kept != ERROR_SUCCESS) {
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, BackupKeyPath);
+        return HRESULT_FROM_WIN32(kept);
     }
-    const HRESULT result = ResultOfGuarded([&] { return WriteBothTrees(values); });
-    if (FAILED(result)) {
-        RemoveNetworkExplorerKeys();
+    const HRESULT result = ReplaceTrees(values);
+    if (FAILED(result) && RestoreTrees(keptAny) != ERROR_SUCCESS) {
+        return result;
     }
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, BackupKeyPath);
     return result;
+}
+
+HRESULT UnregisterNetworkExplorerKeys()
+{
+    const LONG removed = RemoveNetworkExplorerKeys();
+    const LONG leftover = DeleteRegistryTree(HKEY_CLASSES_ROOT, BackupKeyPath);
+    return HRESULT_FROM_WIN32(removed != ERROR_SUCCESS ? removed : leftover);
 }
 
 } // namespace kx

@@ -30,7 +30,7 @@ DWORD CoInstallerCase::CallCodeUnderTest()
 
 void CoInstallerCase::PrepareCall()
 {
-    if (GetParam().code == DIF_REMOVE) {
+    if (GetParam().code == DIF_REMOVE || GetParam().throughDllInstall) {
         Call(DIF_INSTALLINTERFACES);
     }
 }

@@ -37,7 +37,8 @@ protected:
     HMODULE Library() const { return library_.Module(); }
     // The co-installer's answer, or DllInstall's HRESULT.
     DWORD CallCodeUnderTest();
-    // Removal is to delete whole trees each time: before it runs, the trees are written.
+    // Removal is to delete whole trees each time, and a registration to replace (or keep) the
+    // co-installer's: before either runs, the co-installer writes them.
     void PrepareCall();
 
 private:

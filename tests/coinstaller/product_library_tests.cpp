@@ -53,11 +53,14 @@ std::set<std::string> ExpectedValueRows(const std::wstring& path, const kxtest::
     return rows;
 }
 
-// The built library in a folder of its own below the work folder.
-std::wstring CopyOfLibrary(const std::wstring& folderName)
+// The built library in a folder of its own below the work folder, whose name is padded when
+// the library's path is to have pathLength characters.
+std::wstring CopyOfLibrary(const std::wstring& folderName, size_t pathLength = 0)
 {
-    const std::wstring folder = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(folderName);
-    const std::wstring path = folder + L"\\KXBL_VNTRTZ71_2_2_0.dll";
+    std::wstring folder = kxtest::WorkDirectory() + L"\\" + kxtest::UniqueName(folderName);
+    const std::wstring file = L"\\KXBL_VNTRTZ71_2_2_0.dll";
+    folder.append(pathLength > folder.size() + file.size() ? pathLength - folder.size() - file.size() : 0, L'x');
+    const std::wstring path = folder + file;
     ::CreateDirectoryW(folder.c_str(), nullptr);
     ::CopyFileW(kxtest::ProductDllPath().c_str(), path.c_str(), FALSE);
     return path;
@@ -128,6 +131,31 @@ TEST_F(ProductLibrary, Regsvr32RegistersTheLibraryWhereItLiesAndRemovesIt)
         }
     }
     EXPECT_EQ(0u, QueryTree(L"NetworkExplorerPlugins").exitCode);
+}
+
+// Loaded from where it lies, so that the registration reads the path itself. The shell and
+// rundll32 take a path of up to MAX_PATH - 1 characters whole.
+TEST_F(ProductLibrary, DllInstallRefusesAPathOfMaxPathCharactersOrMore)
+{
+    for (const size_t length : {259u, 260u}) {
+        const std::wstring path = CopyOfLibrary(L"long-", length);
+        ASSERT_EQ(length, path.size());
+        const kxtest::ProductLibrary library(path);
+        const auto dllInstall = reinterpret_cast<HRESULT(WINAPI*)(BOOL, PCWSTR)>(
+            reinterpret_cast<void*>(::GetProcAddress(library.Module(), "DllInstall")));
+        ASSERT_NE(nullptr, dllInstall) << length;
+        ::SetLastError(0xdeadbeef);
+        const HRESULT result = dllInstall(TRUE, L"");
+        if (length < MAX_PATH) {
+            EXPECT_EQ(S_OK, result);
+            EXPECT_EQ(kxtest::DescribeExpectedKeys(kxtest::ExpectedCaptions(), kxtest::LibraryAt(path)),
+                      kxtest::DescribeNetworkExplorerKeys());
+            kxtest::DeleteNetworkExplorerKeys();
+        } else {
+            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), result);
+            EXPECT_EQ(L"hardware id:\ndevice type:\n", kxtest::DescribeNetworkExplorerKeys());
+        }
+    }
 }
 
 } // namespace

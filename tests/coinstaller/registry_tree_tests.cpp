@@ -20,7 +20,8 @@ Function RealAdvapiFunction(const char* name)
     return kxtest::RealFunction<Function>(L"advapi32.dll", name);
 }
 
-// One key whose deletion a test makes fail, and the calls the code under test made.
+// One key whose deletion a test makes fail (with an error that names no missing right, so that
+// a report of that error stands out), and the calls the code under test made.
 struct RegistryFaults {
     std::wstring undeletablePath;
     std::wstring unopenablePath;
@@ -35,7 +36,7 @@ LSTATUS WINAPI DeleteKeyWithFault(HKEY root, LPCWSTR path)
 {
     if (::lstrcmpiW(path, g_faults.undeletablePath.c_str()) == 0) {
         ++g_faults.deleteCallsOnUndeletable;
-        return ERROR_ACCESS_DENIED;
+        return ERROR_CANTWRITE;
     }
     return RealAdvapiFunction<decltype(&::RegDeleteKeyW)>("RegDeleteKeyW")(root, path);
 }
@@ -85,15 +86,15 @@ private:
 
 // Deletes path under the given faults; returns the result and what the faulty registry counted.
 struct FaultyDeletion {
-    bool deleted;
+    LONG status;
     RegistryFaults counted;
 };
 
 FaultyDeletion DeleteWithFaults(const RegistryFaults& faults, const std::wstring& path)
 {
     PatchedRegistry patch(faults);
-    const bool deleted = kx::DeleteRegistryTree(HKEY_CURRENT_USER, path.c_str());
-    return {deleted, g_faults};
+    const LONG status = kx::DeleteRegistryTree(HKEY_CURRENT_USER, path.c_str());
+    return {status, g_faults};
 }
 
 // The path buffer of the recursion with guard characters behind it.
@@ -124,8 +125,8 @@ TEST(DeleteRegistryTree, AbsentKeyCountsAsGoneAndNothingChanges)
     ScratchKey scratch;
     kxtest::CreateKeys(HKEY_CURRENT_USER, scratch.Path(), {L"", L"present", L"present\\child"});
     const auto before = TakeRegistrySnapshot(HKEY_CURRENT_USER, scratch.Path());
-    EXPECT_TRUE(kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"absent").c_str()));
-    EXPECT_TRUE(kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"absent\\deeper").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"absent").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"absent\\deeper").c_str()));
     EXPECT_EQ(kxtest::DescribeSnapshot(before),
               kxtest::DescribeSnapshot(TakeRegistrySnapshot(HKEY_CURRENT_USER, scratch.Path())));
 }
@@ -136,7 +137,7 @@ TEST(DeleteRegistryTree, RemovesEveryLevelAndLeavesTheParentAndSiblings)
     kxtest::CreateKeys(
         HKEY_CURRENT_USER, scratch.Path(),
         {L"", L"tree", L"tree\\a", L"tree\\a\\b", L"tree\\a\\b\\c", L"tree\\d", L"tree\\e\\f", L"treeSibling"});
-    EXPECT_TRUE(kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str()));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree")));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"treeSibling")));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Path()));
@@ -149,7 +150,7 @@ TEST(DeleteRegistryTree, RemovesSubkeysWhoseNamesDifferOnlyInIgnorableCharacters
     ScratchKey scratch;
     kxtest::CreateKeys(HKEY_CURRENT_USER, scratch.Path(),
                        {L"tree\\\u200D", L"tree\\a", L"tree\\a\u00AD", L"tree\\a\u00AD\u200C\\b"});
-    EXPECT_TRUE(kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, kx::DeleteRegistryTree(HKEY_CURRENT_USER, scratch.Below(L"tree").c_str()));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree")));
 }
 
@@ -161,7 +162,7 @@ TEST(DeleteRegistryTree, PathsThatCouldNameTheRootDeleteNothing)
     ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, scratch.Path().c_str(), 0, KEY_ALL_ACCESS, root.put()));
     const wchar_t* const paths[] = {nullptr, L"", L"\\", L"\\child"};
     for (const wchar_t* path : paths) {
-        EXPECT_FALSE(kx::DeleteRegistryTree(root.get(), path)) << (path ? path : L"(null)");
+        EXPECT_EQ(ERROR_INVALID_PARAMETER, kx::DeleteRegistryTree(root.get(), path)) << (path ? path : L"(null)");
     }
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"child\\grandchild")));
 }
@@ -179,7 +180,7 @@ TEST(DeleteRegistrySubtree, LeavesThePathAsOnEntryLessATrailingSeparator)
     kxtest::CreateKeys(HKEY_CURRENT_USER, scratch.Path(), {L"one\\x\\y", L"two\\x\\y"});
     for (const auto& test : cases) {
         GuardedPath buffer(test.entry);
-        EXPECT_TRUE(kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path));
+        EXPECT_EQ(ERROR_SUCCESS, kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path));
         EXPECT_EQ(test.onReturn, std::wstring(buffer.path));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, test.onReturn));
     }
@@ -192,7 +193,7 @@ TEST(DeleteRegistryTree, StopsAtTheFirstSubkeyThatCannotBeDeletedWithoutRetrying
     RegistryFaults faults;
     faults.undeletablePath = scratch.Below(L"tree\\2");
     const FaultyDeletion result = DeleteWithFaults(faults, scratch.Below(L"tree"));
-    EXPECT_FALSE(result.deleted);
+    EXPECT_EQ(ERROR_CANTWRITE, result.status);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\1")));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\2")));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\3")));
@@ -207,7 +208,7 @@ TEST(DeleteRegistryTree, ASubkeyNameLongerThanTheNameBufferEndsTheDeletion)
     RegistryFaults faults;
     faults.enumerationResult = ERROR_MORE_DATA;
     const FaultyDeletion result = DeleteWithFaults(faults, scratch.Below(L"tree"));
-    EXPECT_FALSE(result.deleted);
+    EXPECT_EQ(ERROR_MORE_DATA, result.status);
     EXPECT_EQ(1, result.counted.enumerations);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\child")));
 }
@@ -221,7 +222,8 @@ TEST(DeleteRegistryTree, ASubkeyStillFirstAfterItsDeletionIsNotVisitedAgain)
     faults.unopenablePath = scratch.Below(L"tree\\ghost");
     faults.enumerationLimit = 50;
     const FaultyDeletion result = DeleteWithFaults(faults, scratch.Below(L"tree"));
-    EXPECT_FALSE(result.deleted);
+    // The parent's own deletion names the failure: it still has subkeys.
+    EXPECT_EQ(ERROR_ACCESS_DENIED, result.status);
     EXPECT_EQ(2, result.counted.enumerations);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Below(L"tree\\later")));
 }
@@ -240,25 +242,27 @@ std::wstring DeepChain(const ScratchKey& scratch, size_t deepestLength)
     return path;
 }
 
-// Paths of up to 519 characters fit the 520-character buffer with their terminator; a subkey
-// whose path would be longer is treated like one that cannot be deleted: nothing is written
-// past the buffer, the deletion stops there and answers false.
+// Paths of up to 519 characters fit the 520-character buffer with their terminator; a longer
+// one is refused, and a subkey whose path would be longer is treated like one that cannot be
+// deleted: nothing is written past the buffer, the deletion stops there and says why.
 TEST(DeleteRegistrySubtree, ASubkeyPathLongerThanTheBufferStopsTheDeletionSafely)
 {
     const struct {
         size_t deepestLength;
-        bool deleted;
-    } cases[] = {{519, true}, {520, false}, {600, false}};
+        LONG status;
+    } cases[] = {{519, ERROR_SUCCESS}, {520, ERROR_FILENAME_EXCED_RANGE}, {600, ERROR_FILENAME_EXCED_RANGE}};
     for (const auto& test : cases) {
         ScratchKey scratch;
         const std::wstring deepest = DeepChain(scratch, test.deepestLength);
         ASSERT_EQ(test.deepestLength, deepest.size());
         kxtest::CreateKeys(HKEY_CURRENT_USER, L"", {deepest});
+        // Cut to the buffer, a path below the deepest key would name that key itself.
+        EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, kx::DeleteRegistryTree(HKEY_CURRENT_USER, (deepest + L"\\x").c_str()));
         ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, deepest));
         const std::wstring top = scratch.Below(Name(200, L'a'));
         GuardedPath buffer(top);
-        EXPECT_EQ(test.deleted, kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path)) << test.deepestLength;
-        EXPECT_EQ(!test.deleted, KeyExists(HKEY_CURRENT_USER, deepest)) << test.deepestLength;
+        EXPECT_EQ(test.status, kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path)) << test.deepestLength;
+        EXPECT_EQ(test.status != ERROR_SUCCESS, KeyExists(HKEY_CURRENT_USER, deepest)) << test.deepestLength;
         EXPECT_EQ(top, std::wstring(buffer.path));
         EXPECT_TRUE(buffer.GuardIntact());
     }
@@ -268,15 +272,15 @@ TEST(DeleteRegistrySubtree, AKeyWithoutRoomForASeparatorKeepsItsSubkeys)
 {
     const struct {
         size_t parentLength;
-        bool deleted;
-    } cases[] = {{517, true}, {518, false}};
+        LONG status;
+    } cases[] = {{517, ERROR_SUCCESS}, {518, ERROR_FILENAME_EXCED_RANGE}};
     for (const auto& test : cases) {
         ScratchKey scratch;
         const std::wstring parent = DeepChain(scratch, test.parentLength);
         kxtest::CreateKeys(HKEY_CURRENT_USER, L"", {parent + L"\\x"});
         GuardedPath buffer(parent);
-        EXPECT_EQ(test.deleted, kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path)) << test.parentLength;
-        EXPECT_EQ(!test.deleted, KeyExists(HKEY_CURRENT_USER, parent + L"\\x")) << test.parentLength;
+        EXPECT_EQ(test.status, kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path)) << test.parentLength;
+        EXPECT_EQ(test.status != ERROR_SUCCESS, KeyExists(HKEY_CURRENT_USER, parent + L"\\x")) << test.parentLength;
         EXPECT_EQ(parent, std::wstring(buffer.path));
         EXPECT_TRUE(buffer.GuardIntact());
     }
@@ -288,7 +292,7 @@ TEST(DeleteRegistrySubtree, ABufferWithoutTerminatorIsRefused)
     for (auto& character : buffer.path) {
         character = L'k';
     }
-    EXPECT_FALSE(kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path));
+    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, kx::DeleteRegistrySubtree(HKEY_CURRENT_USER, buffer.path));
     EXPECT_TRUE(buffer.GuardIntact());
 }
 

@@ -1,5 +1,6 @@
 #include "allocation_faults.h"
 #include "coinstaller/coinstaller_entry.h"
+#include "coinstaller/dll_install.h"
 #include "coinstaller/network_explorer_trees.h"
 #include "coinstaller/verb_registration.h"
 #include "common/unique_handle.h"
@@ -126,6 +127,9 @@ TEST_F(NetworkExplorerKeys, EveryKeyIsCreatedByItsFullPathForSettingValues)
     EXPECT_EQ(expectedOrder, paths);
 }
 
+// The device-type tree's own name, which its copy keeps while a registration sets it aside.
+constexpr wchar_t DeviceTypeName[] = L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
+
 struct CreationFailure {
     const wchar_t* tree;
     const wchar_t* failingKey; // relative to the tree; "" is the device key
@@ -180,21 +184,24 @@ TEST_F(NetworkExplorerKeys, AKeyThatCannotBeCreatedLeavesOutWhatDependsOnIt)
                   DescribeNetworkExplorerKeys())
             << "failing key: " << kxtest::ToUtf8(failingPath);
 
-        // A registration is all or nothing: the tree written before the failure goes again.
+        // A registration is all or nothing: it names the error and leaves the trees it found, the
+        // co-installer's, as they were.
+        Install(DIF_INSTALLINTERFACES);
+        const std::wstring before = DescribeNetworkExplorerKeys();
         kxtest::RegistryCallLog log;
-        log.FailCreation(failingPath);
-        EXPECT_EQ(E_ACCESSDENIED, kx::RenewNetworkExplorerKeysFor(L"C:\\KX\\KXBL_VNTRTZ71_2_2_0.dll"));
-        EXPECT_EQ(L"hardware id:\ndevice type:\n", DescribeNetworkExplorerKeys())
-            << "failing key: " << kxtest::ToUtf8(failingPath);
+        log.FailCreation(failingPath, ERROR_CANTWRITE);
+        ::SetLastError(0xdeadbeef);
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANTWRITE), DllInstall(TRUE, L"")) << kxtest::ToUtf8(failingPath);
+        EXPECT_EQ(before, DescribeNetworkExplorerKeys()) << "failing key: " << kxtest::ToUtf8(failingPath);
     }
 }
 
 // The co-installer's trees are there before each registration: a refused path leaves them as
-// they were, an accepted one replaces them. The longest command line fills its buffer exactly
-// at the longest path that fits.
+// they were, an accepted one replaces them. The shell and rundll32 take a path of up to
+// MAX_PATH - 1 characters whole.
 TEST_F(NetworkExplorerKeys, ARegistrationNamesTheLibraryWhereItLiesOrChangesNothing)
 {
-    const std::wstring longest = L"C:\\" + std::wstring(519 - 43 - 3, L'x');
+    const std::wstring longest = L"C:\\" + std::wstring(259 - 3, L'x');
     const struct {
         std::wstring path;
         HRESULT expected;
@@ -230,6 +237,39 @@ TEST_F(NetworkExplorerKeys, WithoutRightsBelowClassesRootNothingIsDeletedOrWritt
     }
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR), result);
     EXPECT_EQ(before, DescribeNetworkExplorerKeys());
+}
+
+// A registration that cannot set a tree aside touches neither; one that cannot delete a tree
+// puts back what it deleted; a removal still tries the other tree. Each names the error, and
+// none leaves a copy behind, nor puts back a stale one that a renewal which never finished left.
+TEST_F(NetworkExplorerKeys, AKeyThatCannotBeSetAsideOrDeletedNamesItsError)
+{
+    using Fault = void (kxtest::RegistryCallLog::*)(const std::wstring&, LONG);
+    const struct {
+        BOOL install;
+        Fault fault;
+        std::wstring path;
+    } cases[] = {
+        {TRUE, &kxtest::RegistryCallLog::FailCreation, Below(kxtest::ExpectedBackupKeyPath, DeviceTypeName)},
+        {TRUE, &kxtest::RegistryCallLog::FailDeletion, ExpectedDeviceTypeKeyPath},
+        {FALSE, &kxtest::RegistryCallLog::FailDeletion, ExpectedDeviceTypeKeyPath},
+    };
+    for (const auto& test : cases) {
+        Install(DIF_INSTALLINTERFACES);
+        const std::wstring before = DescribeNetworkExplorerKeys();
+        kxtest::CreateKeys(HKEY_CLASSES_ROOT, kxtest::ExpectedBackupKeyPath, {Below(DeviceTypeName, L"Stale")});
+        HRESULT result = S_OK;
+        {
+            kxtest::RegistryCallLog log;
+            (log.*test.fault)(test.path, ERROR_CANTWRITE);
+            ::SetLastError(0xdeadbeef);
+            result = DllInstall(test.install, L"");
+        }
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANTWRITE), result) << kxtest::ToUtf8(test.path);
+        const std::wstring undeletableLeft = L"hardware id:\ndevice type:\n" + kxtest::DescribeSnapshot({{L"", {}}});
+        EXPECT_EQ(test.install ? before : undeletableLeft, DescribeNetworkExplorerKeys()) << kxtest::ToUtf8(test.path);
+        EXPECT_FALSE(kxtest::KeyExists(HKEY_CLASSES_ROOT, kxtest::ExpectedBackupKeyPath)) << kxtest::ToUtf8(test.path);
+    }
 }
 
 TEST_F(NetworkExplorerKeys, RunningOutOfMemoryForACaptionEndsTheCallQuietly)

@@ -12,7 +12,6 @@
 
 #include <msi.h>
 
-
 #include <string>
 #include <vector>
 

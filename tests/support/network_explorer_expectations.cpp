@@ -7,6 +7,7 @@ namespace kxtest {
 const wchar_t ExpectedHardwareIdKeyPath[] = L"NetworkExplorerPlugins\\VEN_011A&DEV_0080&REV_01";
 const wchar_t ExpectedDeviceTypeKeyPath[] =
     L"NetworkExplorerPlugins\\urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
+const wchar_t ExpectedBackupKeyPath[] = L"KXVantorel.NetworkExplorerBackup";
 
 VerbCaptions ExpectedCaptions()
 {
@@ -84,6 +85,8 @@ void DeleteNetworkExplorerKeys()
     ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ExpectedHardwareIdKeyPath);
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath);
     ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath);
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ExpectedBackupKeyPath);
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, ExpectedBackupKeyPath);
 }
 
 std::wstring RegisteredCommand(const wchar_t* verb)

@@ -9,6 +9,8 @@ namespace kxtest {
 // The two keys as the shell looks for them, spelled out here rather than taken from the code.
 extern const wchar_t ExpectedHardwareIdKeyPath[];
 extern const wchar_t ExpectedDeviceTypeKeyPath[];
+// Where a registration sets the trees aside while it replaces them, below HKEY_CLASSES_ROOT.
+extern const wchar_t ExpectedBackupKeyPath[];
 
 struct VerbCaptions {
     std::wstring open;
@@ -37,6 +39,7 @@ RegistrySnapshot ExpectedDeviceTypeTree(const VerbCaptions& captions, const Expe
 std::wstring DescribeNetworkExplorerKeys();
 std::wstring DescribeExpectedKeys(const VerbCaptions& captions, const ExpectedLibrary& library = SystemLibrary());
 
+// Both trees and any copy set aside.
 void DeleteNetworkExplorerKeys();
 
 // The command line registered for a verb of the device-type key ("Open", "InstallConnect"), or "".

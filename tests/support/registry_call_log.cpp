@@ -4,9 +4,15 @@ namespace kxtest {
 
 namespace {
 
+struct PathFault {
+    std::wstring path;
+    LONG error;
+};
+
 struct LogState {
     std::vector<KeyCreation> creations;
-    std::vector<std::wstring> failingPaths;
+    std::vector<PathFault> failingCreations;
+    std::vector<PathFault> failingDeletions;
     bool denyClassesRoot = false;
     int calls = 0;
 };
@@ -18,20 +24,21 @@ Function Real(const char* name)
     return RealFunction<Function>(L"advapi32.dll", name);
 }
 
-bool CreationFails(HKEY root, const std::wstring& path)
+// The error a call on path below root is to fail with, or ERROR_SUCCESS.
+LONG Fault(HKEY root, const wchar_t* path, const std::vector<PathFault>& faults)
 {
     if (root != HKEY_CLASSES_ROOT) {
-        return false;
+        return ERROR_SUCCESS;
     }
     if (g_log.denyClassesRoot) {
-        return true;
+        return ERROR_ACCESS_DENIED;
     }
-    for (const auto& failing : g_log.failingPaths) {
-        if (::lstrcmpiW(failing.c_str(), path.c_str()) == 0) {
-            return true;
+    for (const auto& fault : faults) {
+        if (path != nullptr && ::lstrcmpiW(fault.path.c_str(), path) == 0) {
+            return fault.error;
         }
     }
-    return false;
+    return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI LoggedCreateKey(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR className, DWORD options, REGSAM access,
@@ -41,8 +48,8 @@ LSTATUS WINAPI LoggedCreateKey(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR c
     const std::wstring pathText = path != nullptr ? path : L"";
     g_log.creations.push_back(
         {root, pathText, reserved, className != nullptr, options, access, security != nullptr, disposition != nullptr});
-    if (CreationFails(root, pathText)) {
-        return ERROR_ACCESS_DENIED;
+    if (const LONG error = Fault(root, path, g_log.failingCreations); error != ERROR_SUCCESS) {
+        return error;
     }
     return Real<decltype(&::RegCreateKeyExW)>("RegCreateKeyExW")(root, path, reserved, className, options, access,
                                                                  security, key, disposition);
@@ -51,8 +58,8 @@ LSTATUS WINAPI LoggedCreateKey(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR c
 LSTATUS WINAPI LoggedDeleteKey(HKEY root, LPCWSTR path)
 {
     ++g_log.calls;
-    if (root == HKEY_CLASSES_ROOT && g_log.denyClassesRoot) {
-        return ERROR_ACCESS_DENIED;
+    if (const LONG error = Fault(root, path, g_log.failingDeletions); error != ERROR_SUCCESS) {
+        return error;
     }
     return Real<decltype(&::RegDeleteKeyW)>("RegDeleteKeyW")(root, path);
 }
@@ -102,9 +109,14 @@ RegistryCallLog::~RegistryCallLog()
     g_log = LogState();
 }
 
-void RegistryCallLog::FailCreation(const std::wstring& path)
+void RegistryCallLog::FailCreation(const std::wstring& path, LONG error)
 {
-    g_log.failingPaths.push_back(path);
+    g_log.failingCreations.push_back({path, error});
+}
+
+void RegistryCallLog::FailDeletion(const std::wstring& path, LONG error)
+{
+    g_log.failingDeletions.push_back({path, error});
 }
 
 void RegistryCallLog::DenyClassesRoot()

@@ -23,7 +23,7 @@ struct KeyCreation {
 };
 
 // While it lives, the registry calls of the test program's module are counted and passed on,
-// key creations are recorded, and the ones a test names fail with ERROR_ACCESS_DENIED.
+// key creations are recorded, and the ones a test names fail with the error it names.
 // One instance at a time.
 class RegistryCallLog {
 public:
@@ -32,8 +32,9 @@ public:
     RegistryCallLog(const RegistryCallLog&) = delete;
     RegistryCallLog& operator=(const RegistryCallLog&) = delete;
 
-    // Creating the key at this path below HKEY_CLASSES_ROOT fails.
-    void FailCreation(const std::wstring& path);
+    // Creating, or deleting, the key at this path below HKEY_CLASSES_ROOT fails with error.
+    void FailCreation(const std::wstring& path, LONG error = ERROR_ACCESS_DENIED);
+    void FailDeletion(const std::wstring& path, LONG error);
     // Every creation and deletion below HKEY_CLASSES_ROOT fails, as without the rights to it.
     void DenyClassesRoot();
 
