@@ -8,7 +8,7 @@
 # the GCC tree's library is not hardened, and not shipped: the hardening checks run on the
 # hardened trees only (KX_HARDENED, tests/CMakeLists.txt). Clang's runtimes here lack the load
 # configuration, the guard pointers and a cookie that the loader replaces:
-# src/coinstaller/security_runtime.c supplies them (kx_security_runtime, src/CMakeLists.txt).
+# src/coinstaller/startup/security_runtime.c supplies them (kx_security_runtime, src/CMakeLists.txt).
 add_library(kx_hardening INTERFACE)
 if(MSVC)
   target_compile_options(kx_hardening INTERFACE $<$<COMPILE_LANGUAGE:C,CXX>:/guard:cf /GS>)

@@ -2,7 +2,7 @@
 // plain registry calls (delete both, then create every key and set every value). Not a test:
 // scripts/bench.sh runs it. Usage: kx_install_bench [runs]
 
-#include "coinstaller/network_explorer_keys.h"
+#include "coinstaller/registration/network_explorer_keys.h"
 #include "device_info_set.h"
 #include "registry_snapshot.h"
 #include "test_environment.h"

@@ -1,5 +1,5 @@
-#include "coinstaller/coinstaller_entry.h"
-#include "coinstaller/verb_registration.h"
+#include "coinstaller/entry/coinstaller_entry.h"
+#include "coinstaller/registration/verb_registration.h"
 #include "common/bounded_text.h"
 #include "device_info_set.h"
 #include "import_patch.h"
@@ -199,7 +199,9 @@ struct EntryOutcome {
 EntryOutcome RunEntry(EntryFunction entry, DI_FUNCTION code)
 {
     kxtest::DeleteNetworkExplorerKeys();
-    kx::RegisterDeviceTypeVerbs();
+    kx::LibraryValues values;
+    kx::ComposeLibraryValues(kx::SystemLibraryLocation, values);
+    kx::RegisterDeviceTypeVerbs(values);
     kxtest::CreateKeys(HKEY_CLASSES_ROOT, kxtest::ExpectedHardwareIdKeyPath, {L"Stale"});
     kxtest::TraceRecorder::Clear();
     kxtest::DeviceInfoSet devices;

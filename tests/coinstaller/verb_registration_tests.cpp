@@ -1,8 +1,8 @@
 #include "allocation_faults.h"
-#include "coinstaller/coinstaller_entry.h"
-#include "coinstaller/dll_install.h"
-#include "coinstaller/network_explorer_trees.h"
-#include "coinstaller/verb_registration.h"
+#include "coinstaller/entry/coinstaller_entry.h"
+#include "coinstaller/registration/dll_install.h"
+#include "coinstaller/registration/network_explorer_trees.h"
+#include "coinstaller/registration/verb_registration.h"
 #include "common/unique_handle.h"
 #include "network_explorer_expectations.h"
 #include "registry_call_log.h"
@@ -80,7 +80,9 @@ TEST_F(NetworkExplorerKeys, RegisteringOverAnExistingKeyKeepsForeignContent)
     kxtest::CreateKeys(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath, {L"shell\\Foreign"});
     SetStringValue(Below(ExpectedDeviceTypeKeyPath, L"shell"), L"Extended", L"");
     SetStringValue(Below(ExpectedDeviceTypeKeyPath, L"shell"), nullptr, L"Foreign");
-    kx::RegisterDeviceTypeVerbs();
+    kx::LibraryValues values;
+    kx::ComposeLibraryValues(kx::SystemLibraryLocation, values);
+    kx::RegisterDeviceTypeVerbs(values);
     auto snapshot = kxtest::TakeRegistrySnapshot(HKEY_CLASSES_ROOT, ExpectedDeviceTypeKeyPath);
     EXPECT_EQ(1u, snapshot.count(L"shell\\Foreign"));
     EXPECT_EQ(1u, snapshot[L"shell"].count(L"Extended"));

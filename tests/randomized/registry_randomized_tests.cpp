@@ -2,7 +2,7 @@
 // removal through the co-installer entry, checked against a model of the deletion rules: the
 // end state of both keys equals the model's, and nothing outside them changes.
 
-#include "coinstaller/coinstaller_entry.h"
+#include "coinstaller/entry/coinstaller_entry.h"
 #include "network_explorer_expectations.h"
 #include "random_cases.h"
 #include "registry_snapshot.h"

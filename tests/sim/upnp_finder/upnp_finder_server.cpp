@@ -1,7 +1,7 @@
 // Stand-in for the Windows UPnP device finder: an in-process COM server that answers
 // FindByUDN from the devices that tests describe in the registry (simulated_upnp_config.h).
 
-#include "../../../src/coinstaller/network_explorer_keys.h"
+#include "../../../src/coinstaller/registration/network_explorer_keys.h"
 #include "../../../src/commands/upnp_api.h"
 #include "simulated_upnp_config.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "coinstaller/network_explorer_keys.h"
+#include "coinstaller/registration/network_explorer_keys.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "coinstaller/coinstaller_entry.h"
+#include "coinstaller/entry/coinstaller_entry.h"
 
-#include "coinstaller/network_explorer_trees.h"
+#include "coinstaller/registration/network_explorer_trees.h"
 #include "common/hresult_error.h"
 #include "common/trace.h"
 
@@ -31,7 +31,8 @@ void DispatchInstallFunction(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet
         RequestFinishInstallAction(deviceInfoSet, deviceInfoData);
         break;
     case DIF_INSTALLINTERFACES:
-        RenewNetworkExplorerKeys();
+        // As the framework installed it: System32. What fails is left as it is; nothing reports it.
+        RenewNetworkExplorerKeys(SystemLibraryLocation);
         break;
     default:
         TraceLine(L"Unhandled install function: %d\r\n", static_cast<int>(installFunction));

@@ -1,4 +1,4 @@
-#include "coinstaller/verb_registration.h"
+#include "coinstaller/registration/verb_registration.h"
 
 #include "common/bounded_text.h"
 #include "common/unique_handle.h"
@@ -188,20 +188,6 @@ LONG RegisterDeviceTypeVerbs(const LibraryValues& values)
         WriteVerb(path, *verb.caption, values.*verb.commandLine, failure);
     }
     return failure.Status();
-}
-
-void RegisterHardwareIdVerbs()
-{
-    LibraryValues values;
-    ComposeLibraryValues(SystemLibraryLocation, values);
-    RegisterHardwareIdVerbs(values);
-}
-
-void RegisterDeviceTypeVerbs()
-{
-    LibraryValues values;
-    ComposeLibraryValues(SystemLibraryLocation, values);
-    RegisterDeviceTypeVerbs(values);
 }
 
 } // namespace kx

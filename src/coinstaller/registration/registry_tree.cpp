@@ -1,4 +1,4 @@
-#include "coinstaller/registry_tree.h"
+#include "coinstaller/registration/registry_tree.h"
 
 #include "common/bounded_text.h"
 #include "common/unique_handle.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "coinstaller/network_explorer_keys.h"
+#include "coinstaller/registration/network_explorer_keys.h"
 
 #include <windows.h>
 
@@ -33,12 +33,8 @@ bool ComposeLibraryValues(const LibraryLocation& location, LibraryValues& values
 // Write the Network Explorer key trees afresh over whatever the keys hold; captions are taken
 // in the current UI language. A key that cannot be created is left out together with what lies
 // below it, and the rest is still written. The answer is the first failure of a key creation or
-// of a value write (ERROR_SUCCESS when everything was written); the co-installer ignores it.
+// of a value write (ERROR_SUCCESS when everything was written).
 LONG RegisterHardwareIdVerbs(const LibraryValues& values);
 LONG RegisterDeviceTypeVerbs(const LibraryValues& values);
-
-// The trees as the co-installer writes them, naming the library in System32.
-void RegisterHardwareIdVerbs();
-void RegisterDeviceTypeVerbs();
 
 } // namespace kx

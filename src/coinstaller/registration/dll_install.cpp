@@ -1,7 +1,7 @@
-#include "coinstaller/dll_install.h"
+#include "coinstaller/registration/dll_install.h"
 
-#include "coinstaller/network_explorer_keys.h"
-#include "coinstaller/network_explorer_trees.h"
+#include "coinstaller/registration/network_explorer_keys.h"
+#include "coinstaller/registration/network_explorer_trees.h"
 #include "common/hresult_error.h"
 #include "common/module_instance.h"
 
