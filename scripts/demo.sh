@@ -79,8 +79,9 @@ show_tree() {
         tee -a "$log" || status=$?
     check_step "$status" reg query "HKCR\\NetworkExplorerPlugins\\$1"
 }
-device_type='urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71'
-hardware_id='VEN_011A&DEV_0080&REV_01'
+. cmake/product.sh
+device_type=$(kx_product DEVICE_TYPE)
+hardware_id=$(kx_product HARDWARE_ID)
 
 say ""
 say "== Verb captions the library registers, by UI language"
@@ -108,7 +109,7 @@ broken=$out/broken-packages
 rm -rf "$broken" && mkdir -p "$broken/without-dll" "$broken/other-device"
 cp "$packages/package/"*.inf "$broken/without-dll/"
 cp "$packages/package/"* "$broken/other-device/"
-sed -i 's/VEN_011A&DEV_0080&REV_01/VEN_011A\&DEV_0081\&REV_01/' "$broken/other-device/"*.inf
+sed -i "s/${hardware_id//&/\\&}/VEN_011A\\&DEV_0081\\&REV_01/" "$broken/other-device/"*.inf
 for case in without-dll other-device; do
     say "-- $case"
     if install_package "$broken/$case"; then

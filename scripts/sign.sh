@@ -23,6 +23,8 @@ p12=${KX_SIGN_PKCS12:-}
 [ -n "$p12" ] || fail "KX_SIGN_PKCS12 names no certificate"
 [ -r "$p12" ] || fail "cannot read the certificate $p12"
 [ -n "${KX_SIGN_PASSWORD+set}" ] || fail "KX_SIGN_PASSWORD is not set"
+. "$(dirname "$0")/../cmake/product.sh"
+product=$(kx_product PRODUCT_NAME)
 cafile=${KX_SIGN_CAFILE:-/etc/ssl/certs/ca-certificates.crt}
 tsa_cafile=${KX_SIGN_TSA_CAFILE:-/etc/ssl/certs/ca-certificates.crt}
 for file in "$@"; do
@@ -59,7 +61,7 @@ for file in "$@"; do
     # osslsigncode 2.5 takes a password only from a path: /dev/fd/3 is a pipe from printf, a
     # builtin, so no process shows the password. It drops the newline, which an empty password needs.
     log=$(osslsigncode sign -pkcs12 "$p12" -readpass /dev/fd/3 -h sha256 "${timestamp[@]}" \
-        -n "KX Vantorel TZ7100 Network Explorer integration" -in "$file" -out "$stage" \
+        -n "$product" -in "$file" -out "$stage" \
         2>&1 3< <(printf '%s\n' "$KX_SIGN_PASSWORD")) ||
         { echo "$log" >&2; fail "signing $file failed: nothing was replaced"; }
     log=$(osslsigncode verify -CAfile "$cafile" "${verify_timestamp[@]}" -in "$stage" 2>&1) ||

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the per-machine installer of one processor's library from package/msi/kxvantorel.wxs.
-#   make_msi.sh PROCESSOR LIBRARY OUTPUT VERSION MANUFACTURER UPGRADE_CODE [FOLDER]
-# PROCESSOR is x64 or arm64; VERSION the library's four-field version; FOLDER, the folder below
-# Program Files\Corvanta, is "KX Vantorel" unless a test names another.
+#   make_msi.sh PROCESSOR LIBRARY OUTPUT [VERSION [FOLDER]]
+# PROCESSOR is x64 or arm64. The product's name, publisher, upgrade code, file name and hardware
+# id, and the version unless a test names another (four fields), come from cmake/product.cmake;
+# FOLDER, the folder below Program Files\Corvanta, is "KX Vantorel" unless a test names another.
 #
 # Windows Installer compares only the first three fields of a product version, and a release of
 # this library changes the fourth. The product version is therefore
@@ -18,10 +19,14 @@
 # into the built tables here. Anything wixl warns about fails the build: it drops what it cannot
 # write and says so only there.
 set -euo pipefail
-processor=$1 library=$2 output=$3 version=$4 manufacturer=$5 upgrade_code=$6 folder=${7:-KX Vantorel}
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../cmake/product.sh"
+processor=$1 library=$2 output=$3 version=${4:-$(kx_product VERSION)} folder=${5:-KX Vantorel}
 source=$here/kxvantorel.wxs
-product="KX Vantorel TZ7100 Network Explorer integration"
+product=$(kx_product PRODUCT_NAME)
+manufacturer=$(kx_product PUBLISHER)
+upgrade_code=$(kx_product UPGRADE_CODE)
+library_file=$(kx_product LIBRARY_FILE)
 fail() { echo "make_msi.sh: $*" >&2; exit 1; }
 case $processor in
     x64) template="x64;1033" ;;
@@ -41,10 +46,11 @@ product_code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # wixl takes file sources relative to its working folder only.
-cp "$library" "$scratch/KXBL_VNTRTZ71_2_2_0.dll"
-(cd "$scratch" && wixl -a x64 -D ProductVersion="$product_version" -D ProductCode="$product_code" \
-    -D UpgradeCode="$upgrade_code" -D Manufacturer="$manufacturer" -D Library=KXBL_VNTRTZ71_2_2_0.dll \
-    -D FolderName="$folder" -o installer.msi "$source") 2>"$scratch/wixl.log"
+cp "$library" "$scratch/$library_file"
+(cd "$scratch" && wixl -a x64 -D ProductName="$product" -D ProductVersion="$product_version" \
+    -D ProductCode="$product_code" -D UpgradeCode="$upgrade_code" -D Manufacturer="$manufacturer" \
+    -D LibraryFile="$library_file" -D Library="$library_file" -D FolderName="$folder" \
+    -o installer.msi "$source") 2>"$scratch/wixl.log"
 if [ -s "$scratch/wixl.log" ]; then
     echo "make_msi.sh: wixl reported (an element may have been dropped):" >&2
     cat "$scratch/wixl.log" >&2
@@ -64,13 +70,11 @@ done
 # Removal deletes both trees after the library's own unregistration, whether or not the library
 # could still run: Registry rows named "-" delete a key with everything below it when their
 # component is removed (root 0: HKEY_CLASSES_ROOT, per machine).
-cat >"$scratch/Registry.idt" <<'EOF'
-Registry	Root	Key	Name	Value	Component_
-s72	i2	l255	L255	L0	s72
-Registry	Registry
-RemoveHardwareIdTree	0	NetworkExplorerPlugins\VEN_011A&DEV_0080&REV_01	-		Library
-RemoveDeviceTypeTree	0	NetworkExplorerPlugins\urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71	-		Library
-EOF
+printf '%s\t%s\t%s\t%s\t%s\t%s\r\n' Registry Root Key Name Value Component_ s72 i2 l255 L255 L0 s72 \
+    Registry Registry "" "" "" "" \
+    RemoveHardwareIdTree 0 "NetworkExplorerPlugins\\$(kx_product HARDWARE_ID)" - "" Library \
+    RemoveDeviceTypeTree 0 "NetworkExplorerPlugins\\$(kx_product DEVICE_TYPE)" - "" Library |
+    sed 's/\t*\r$//' >"$scratch/Registry.idt"
 msibuild "$scratch/installer.msi" -i "$scratch/Registry.idt" "${queries[@]}"
 if [ "$processor" = arm64 ]; then
     msibuild "$scratch/installer.msi" -s "$product" "$manufacturer" "$template" \

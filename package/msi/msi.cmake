@@ -1,5 +1,6 @@
 # The per-machine installers (build/msi/): one for each processor whose library is packaged, from
-# package/msi/kxvantorel.wxs by make_msi.sh, with the version and publisher of cmake/product.cmake.
+# package/msi/kxvantorel.wxs by make_msi.sh, which takes the product's names and version from
+# cmake/product.cmake.
 # Included by package/CMakeLists.txt, whose variables it uses.
 find_program(KX_WIXL wixl)
 find_program(KX_MSIBUILD msibuild)
@@ -14,9 +15,9 @@ foreach(processor X64 ARM64)
   if(processor IN_LIST kx_processors)
     string(TOLOWER ${processor} name)
     add_custom_command(OUTPUT ${output}
-      COMMAND ${BASH} ${KX_MAKE_MSI} ${name} ${KX_${processor}_LIBRARY} ${output} ${KX_PRODUCT_VERSION}
-              "${KX_MANUFACTURER}" ${KX_UPGRADE_CODE}
+      COMMAND ${BASH} ${KX_MAKE_MSI} ${name} ${KX_${processor}_LIBRARY} ${output}
       DEPENDS ${KX_${processor}_LIBRARY} ${CMAKE_CURRENT_LIST_DIR}/kxvantorel.wxs ${KX_MAKE_MSI}
+              ${PROJECT_SOURCE_DIR}/cmake/product.cmake
       COMMENT "Installer: ${output}" VERBATIM)
     list(APPEND kx_msi_files ${output})
   else()

@@ -1,21 +1,22 @@
 #pragma once
 
+#include "kx_product.h"
+
 #include <cstddef>
 
 namespace kx {
 
 // The UPnP device type that the storage device announces in its description document. The
 // simulated device announces the same constant, so the two cannot drift apart.
-constexpr wchar_t DeviceType[] = L"urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
+constexpr wchar_t DeviceType[] = KX_DEVICE_TYPE_WIDE;
 
 // Network Explorer takes the device's icon and verbs from these keys below HKEY_CLASSES_ROOT:
 // one named after the PnP-X hardware id, one after the UPnP device type. The parent and the
 // names are spelled out apart too: a renewal sets the trees aside under their own names.
 constexpr wchar_t PluginsKeyPath[] = L"NetworkExplorerPlugins";
-constexpr wchar_t HardwareId[] = L"VEN_011A&DEV_0080&REV_01";
-constexpr wchar_t HardwareIdKeyPath[] = L"NetworkExplorerPlugins\\VEN_011A&DEV_0080&REV_01";
-constexpr wchar_t DeviceTypeKeyPath[] =
-    L"NetworkExplorerPlugins\\urn:corvanta-com:device:NetworkAttachedStorage:VNTRTZ71";
+constexpr wchar_t HardwareId[] = KX_HARDWARE_ID_WIDE;
+constexpr wchar_t HardwareIdKeyPath[] = L"NetworkExplorerPlugins\\" KX_HARDWARE_ID_WIDE;
+constexpr wchar_t DeviceTypeKeyPath[] = L"NetworkExplorerPlugins\\" KX_DEVICE_TYPE_WIDE;
 
 namespace detail {
 constexpr bool IsPluginKeyOf(const wchar_t* path, const wchar_t* name)

@@ -1,6 +1,7 @@
 #include "coinstaller/registration/verb_registration.h"
 
 #include "common/bounded_text.h"
+#include "kx_product.h"
 #include "common/unique_handle.h"
 #include "localization/localized_text.h"
 
@@ -8,8 +9,7 @@
 
 namespace kx {
 
-const LibraryLocation SystemLibraryLocation = {L"%SystemRoot%\\System32\\KXBL_VNTRTZ71_2_2_0.dll",
-                                               L"KXBL_VNTRTZ71_2_2_0.dll"};
+const LibraryLocation SystemLibraryLocation = {L"%SystemRoot%\\System32\\" KX_LIBRARY_FILE_WIDE, KX_LIBRARY_FILE_WIDE};
 
 namespace {
 
