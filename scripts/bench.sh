@@ -62,7 +62,7 @@ detection_row() {
     echo "|---|---|---|"
     echo "| Library size | $size bytes | KXBL_VNTRTZ71_2_2_0.dll as scripts/build.sh builds it (MinSizeRel, stripped) |"
     echo "| Library imports | $imports| $functions functions |"
-    echo "| Library size, ARM64 | $arm64_size bytes | the same library for ARM64 as the arm64 preset builds it (MinSizeRel, stripped) |"
+    echo "| Library size, ARM64 | $arm64_size bytes | the same library for ARM64 as the arm64-zig preset builds it (MinSizeRel, stripped) |"
     echo "| Library imports, ARM64 | $arm64_imports| $arm64_functions functions |"
     echo "| Install Connector verb through rundll32 / empty rundll32 entry | $(figure "$verbs" "ratio verb / empty entry") | $(ms "$verbs" "rundll32, Install Connector verb") ms against $(ms "$verbs" "rundll32, empty entry") ms per run (process start included) |"
     echo "| Install Connector verb / same entry without a device identity | $(figure "$verbs" "ratio verb / baseline") | $(ms "$verbs" "rundll32, entry without identity") ms for the entry that only loads the library |"
