@@ -8,6 +8,7 @@
 // Usage: kx_verb_demo <library path>|--registered <host> <log folder>
 
 #include "commands/device_identity.h"
+#include "kx_product.h"
 #include "network_explorer_expectations.h"
 #include "product_library.h"
 #include "simulated_device.h"
@@ -40,7 +41,7 @@ void RunOpenInProcess(const std::wstring& libraryPath, const std::wstring& udn)
         return;
     }
     const kxtest::LaunchCapture capture(library.Module());
-    library.RunVerb(open, "KXBL_VNTRTZ71_2_2_0.dll,ShellCommandOpen " + kxtest::ToUtf8(udn));
+    library.RunVerb(open, KX_LIBRARY_FILE_TEXT ",ShellCommandOpen " + kxtest::ToUtf8(udn));
     Say(L"Open: shell asked to open " + (capture.Launches() == 0 ? L"(nothing)" : capture.LastTarget()));
 }
 
