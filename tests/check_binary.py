@@ -2,7 +2,9 @@
 """Checks the shipped library's outside: it imports system DLLs only, exports exactly the
 entry points that the registry and the device-installation framework name, stays lean, and is
 hardened (see hardening_failures). With --objects FOLDER, also checks the library's object files
-below FOLDER for the Control Flow Guard feature bit. With --package FOLDER, checks the driver
+below FOLDER for the Control Flow Guard feature bit. With --pdb FILE, also checks that FILE is the
+DLL's PDB: the DLL's CodeView record names it without a folder, and with its GUID and age, as
+llvm-pdbutil-19 reads them from the PDB. With --package FOLDER, checks the driver
 package instead: its INF offers the device to x64 and ARM64 machines and copies each of them, as
 the co-installer, a DLL of its own, and each such DLL that the folder holds is built for that
 processor and passes."""
@@ -12,6 +14,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import uuid
 
 import pefile
 
@@ -64,9 +67,11 @@ ARM64_ADD = re.compile(r"add\s+(x\d+), (x\d+), #0x([0-9a-f]+)")
 ARM64_LDR = re.compile(r"ldr\s+(x\d+), \[(x\d+)(?:, #0x([0-9a-f]+))?\]")
 ARM64_BLR = re.compile(r"blr\s+(x\d+)")
 FEATURE_GUARD_CF = 0x800
+IMAGE_DEBUG_TYPE_CODEVIEW = 2
+PDBUTIL = "llvm-pdbutil-19"
 
 
-def main(path, object_folder=None):
+def main(path, object_folder=None, pdb=None):
     image = pefile.PE(path)
     failures = []
     imports = {entry.dll.decode().lower() for entry in image.DIRECTORY_ENTRY_IMPORT}
@@ -86,6 +91,8 @@ def main(path, object_folder=None):
         failures += hardening_failures(image, path, processor)
     if object_folder:
         failures += object_failures(object_folder)
+    if pdb:
+        failures += pdb_failures(image, pdb)
     for failure in failures:
         print("FAIL:", failure)
     print(f"{processor}: {len(imports)} imports, {len(exports)} exports, {size} bytes checked")
@@ -245,6 +252,45 @@ def guard_feature_or_no_code(path):
     return False
 
 
+def codeview_record(image):
+    """The DLL's RSDS record: (GUID, age, PDB name), or None."""
+    for entry in getattr(image, "DIRECTORY_ENTRY_DEBUG", []):
+        if entry.struct.Type == IMAGE_DEBUG_TYPE_CODEVIEW and entry.struct.SizeOfData >= 25:
+            data = image.get_data(entry.struct.AddressOfRawData, entry.struct.SizeOfData)
+            if data[:4] == b"RSDS":
+                name = data[24:].split(b"\0", 1)[0].decode(errors="replace")
+                return str(uuid.UUID(bytes_le=data[4:20])).upper(), struct.unpack_from("<I", data, 20)[0], name
+    return None
+
+
+def pdb_failures(image, pdb):
+    """A debugger finds the PDB by the name in the DLL's CodeView record, in a symbol path or beside
+    the DLL, and takes it only if its GUID and age are the record's: a folder in that name would
+    publish the build machine's layout, and a PDB from another link is refused."""
+    record = codeview_record(image)
+    if record is None:
+        return ["no CodeView (RSDS) debug-directory record: the DLL names no PDB"]
+    guid, age, name = record
+    failures = []
+    if re.search(r"[\\/:]", name):
+        failures.append(f"the CodeView record names the PDB with folders: {name}")
+    if os.path.basename(name.replace("\\", "/")).lower() != os.path.basename(pdb).lower():
+        failures.append(f"the CodeView record names {name}, not {os.path.basename(pdb)}")
+    if not os.path.isfile(pdb):
+        return failures + [f"the PDB {pdb} is missing: was the DLL linked with its symbols?"]
+    if shutil.which(PDBUTIL) is None:
+        sys.exit(f"FAIL: {PDBUTIL}, which reads the PDB, is missing: install the Debian package llvm-19")
+    run = subprocess.run([PDBUTIL, "dump", "--summary", pdb], capture_output=True, text=True)
+    pdb_guid = re.search(r"^\s*GUID: \{([0-9A-Fa-f-]+)\}", run.stdout, re.M)
+    pdb_age = re.search(r"^\s*Age: (\d+)", run.stdout, re.M)
+    if run.returncode or not pdb_guid or not pdb_age:
+        return failures + [f"{PDBUTIL} cannot read {pdb}: {run.stderr.strip() or 'no GUID and age'}"]
+    if (pdb_guid[1].upper(), int(pdb_age[1])) != (guid, age):
+        failures.append(f"{pdb} is not this DLL's PDB: it has GUID {{{pdb_guid[1].upper()}}} age {pdb_age[1]}, "
+                        f"the DLL's record {{{guid}}} age {age}")
+    return failures
+
+
 def inf_sections(path):
     sections, lines = {}, None
     with open(path, encoding="utf-8") as inf:
@@ -324,4 +370,5 @@ def check_package(folder):
 if __name__ == "__main__":
     if sys.argv[1] == "--package":
         sys.exit(check_package(sys.argv[2]))
-    sys.exit(main(sys.argv[1], sys.argv[3] if sys.argv[2:3] == ["--objects"] else None))
+    options = dict(zip(sys.argv[2::2], sys.argv[3::2]))
+    sys.exit(main(sys.argv[1], options.get("--objects"), options.get("--pdb")))
