@@ -6,9 +6,12 @@
 # tests/check_binary.py --pdb proves that a PDB belongs to its DLL.
 #
 # src/CMakeLists.txt compiles the library's own objects with KX_SYMBOL_COMPILE_OPTIONS and links
-# the DLL with KX_SYMBOL_LINK_OPTIONS; the test programs stay without, for fast builds.
-# The folder the PDB names its sources below, in place of the folder of the build: the same in
-# every build, so that the PDB does not depend on where the sources were.
+# the DLL with KX_SYMBOL_LINK_OPTIONS; the test programs' own sources compile without them and
+# their links write no PDB, which keeps the suite's build fast.
+
+# LLD makes each relative name in the PDB absolute against the current folder, or against this
+# one: "." keeps them relative to the source folder (src\common\trace.cpp), wherever the build ran.
+# cmake/zig/c++ uses the same.
 set(KX_PDB_SOURCE_PATH ".")
 set(KX_SYMBOL_COMPILE_OPTIONS "")
 set(KX_SYMBOL_LINK_OPTIONS "")
@@ -31,8 +34,8 @@ elseif(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # Not for the resource compiler, which shares the library's compile options.
   list(TRANSFORM KX_SYMBOL_COMPILE_OPTIONS REPLACE "^(.+)$" "$<$<COMPILE_LANGUAGE:C,CXX>:\\1>")
   if(KX_ZIG_LIB_DIR)
-    # Zig's linker writes the PDB when the link asks for debug information: cmake/zig/c++ repeats
-    # that link with the guard option and with the linker options below.
+    # Asks cmake/zig/c++ for the PDB: it repeats Zig's link (for the guard option) with -DEBUG and
+    # the same linker options as below, and says why each is there.
     set(KX_SYMBOL_LINK_OPTIONS -g)
   else()
     set(KX_SYMBOL_LINK_OPTIONS
@@ -42,7 +45,7 @@ elseif(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
       -Wl,--Xlink=-Brepro
       # The DLL's CodeView record names the PDB's file name only, not the build folder.
       -Wl,--Xlink=-pdbaltpath:%_PDB%
-      # The PDB names its objects and sources below this folder instead of the build folder.
+      # Relative source and object names in the PDB stay relative (KX_PDB_SOURCE_PATH, above).
       -Wl,--Xlink=-pdbsourcepath:${KX_PDB_SOURCE_PATH})
   endif()
 endif()
