@@ -2,9 +2,8 @@
 """Checks the shipped library's outside: it imports system DLLs only, exports exactly the
 entry points that the registry and the device-installation framework name, stays lean, and is
 hardened (see hardening_failures). With --objects FOLDER, also checks the library's object files
-below FOLDER for the Control Flow Guard feature bit. With --pdb FILE, also checks that FILE is the
-DLL's PDB: the DLL's CodeView record names it without a folder, and with its GUID and age, as
-llvm-pdbutil-19 reads them from the PDB. With --package FOLDER, checks the driver
+below FOLDER for the Control Flow Guard feature bit. With --pdb FILE, also checks that the DLL
+names FILE without a folder and with the GUID and age that FILE holds. With --package FOLDER, checks the driver
 package instead: its INF offers the device to x64 and ARM64 machines and copies each of them, as
 the co-installer, a DLL of its own, and each such DLL that the folder holds is built for that
 processor and passes."""
@@ -274,7 +273,7 @@ def pdb_failures(image, pdb):
     failures = []
     if re.search(r"[\\/:]", name):
         failures.append(f"the CodeView record names the PDB with folders: {name}")
-    if os.path.basename(name.replace("\\", "/")).lower() != os.path.basename(pdb).lower():
+    elif name.lower() != os.path.basename(pdb).lower():
         failures.append(f"the CodeView record names {name}, not {os.path.basename(pdb)}")
     if not os.path.isfile(pdb):
         return failures + [f"the PDB {pdb} is missing: was the DLL linked with its symbols?"]
