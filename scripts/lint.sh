@@ -25,10 +25,12 @@ fi
 
 mapfile -t library < <(find src -name '*.cpp' | sort)
 echo "lint: clang-tidy over ${#library[@]} files"
-# Debian's clang-tidy (14) refuses Clang 19's -mguard=cf (cmake/hardening.cmake), which changes
-# nothing that it checks: it reads a copy of the database without it.
+# Debian's clang-tidy (14) refuses Clang 19's -mguard=cf (cmake/hardening.cmake) and
+# -gno-codeview-command-line (cmake/symbols.cmake), which change nothing that it checks: it reads a
+# copy of the database without them.
 mkdir -p build-x64-clang/tidy
-sed 's/ -mguard=cf//g' build-x64-clang/compile_commands.json >build-x64-clang/tidy/compile_commands.json
+sed 's/ -mguard=cf//g; s/ -gno-codeview-command-line//g' build-x64-clang/compile_commands.json \
+    >build-x64-clang/tidy/compile_commands.json
 printf '%s\n' "${library[@]}" |
     xargs -P "$(nproc)" -n 1 clang-tidy -p build-x64-clang/tidy --quiet 2> >(grep -v ' warnings generated\.$' >&2) ||
     status=1
