@@ -11,7 +11,7 @@ packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w
           wine64 xvfb xauth icoutils python3-pefile imagemagick
           clang-19 lld-19 llvm-19 clang llvm clang-tidy clang-format
           qemu-user-static binfmt-support debootstrap
-          wixl msitools osslsigncode openssl)
+          wixl msitools faketime osslsigncode openssl)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -34,20 +34,32 @@ fi
 # outside the work tree, to /opt/kx-toolchains/zig-0.11.0 (cmake/zig/env.sh): about 350 MB, and
 # about 90 MB more once the first ARM64 build has had Zig build its runtime into cache/ there.
 # rm -rf /opt/kx-toolchains/zig-0.11.0 removes all of it.
-zig_lock=$(dirname "$0")/../cmake/zig/package-lock.json
-. "$(dirname "$0")/../cmake/zig/env.sh"
-if [ ! -x "$KX_ZIG" ] || ! cmp -s "$zig_lock" "$KX_ZIG_DIR/package-lock.json"; then
+# Each is an npm project pinned by its package-lock.json, installed with its lock into a folder of
+# its own, again only when the lock changed or the file that proves the installation is missing;
+# optional dependencies (native XML parsers) are left out.
+install_pinned() { # <what> <folder of package.json and package-lock.json> <target folder> <proof>
+    local what=$1 source=$2 target=$3 proof=$4
+    [ -e "$proof" ] && cmp -s "$source/package-lock.json" "$target/package-lock.json" && return 0
     if ! command -v npm >/dev/null; then
         echo "installing: npm"
         export DEBIAN_FRONTEND=noninteractive
         apt-get update -qq
         apt-get install -y -qq --no-install-recommends npm >/tmp/kx-apt.log 2>&1 || { cat /tmp/kx-apt.log; exit 1; }
     fi
-    echo "installing Zig into $KX_ZIG_DIR"
-    mkdir -p "$KX_ZIG_DIR"
-    cp "$zig_lock" "$(dirname "$zig_lock")/package.json" "$KX_ZIG_DIR/"
-    # A download cache of its own, removed afterwards: the toolchain's folder is all it leaves.
-    (cd "$KX_ZIG_DIR" && npm ci --ignore-scripts --no-audit --no-fund --cache "$KX_ZIG_DIR/npm-cache" >/tmp/kx-npm.log 2>&1) ||
-        { cat /tmp/kx-npm.log; exit 1; }
-    rm -rf "$KX_ZIG_DIR/npm-cache"
-fi
+    echo "installing $what into $target"
+    mkdir -p "$target"
+    cp "$source/package-lock.json" "$source/package.json" "$target/"
+    # A download cache of its own, removed afterwards: the target folder is all it leaves.
+    (cd "$target" && npm ci --omit=optional --ignore-scripts --no-audit --no-fund --cache "$target/npm-cache" \
+        >/tmp/kx-npm.log 2>&1) || { cat /tmp/kx-npm.log; exit 1; }
+    rm -rf "$target/npm-cache"
+}
+here=$(dirname "$0")/..
+. "$here/cmake/zig/env.sh"
+install_pinned Zig "$here/cmake/zig" "$KX_ZIG_DIR" "$KX_ZIG"
+
+# The CycloneDX library, which validates the release's bill of materials against its bundled
+# schemas offline (package/release/verify.py); about 11 MB.
+cyclonedx=${KX_CYCLONEDX_DIR:-/opt/kx-toolchains/cyclonedx-7.1.0}
+install_pinned "the CycloneDX validator" "$here/package/release/sbom-validator" "$cyclonedx" \
+    "$cyclonedx/node_modules/@cyclonedx/cyclonedx-library/package.json"

@@ -14,6 +14,7 @@
 # KX_SIGN_CAFILE     optional: the PEM root(s) the verification trusts (default: the system's
 #                    bundle; a self-signed certificate names itself)
 # KX_SIGN_TSA_CAFILE optional: the same for the timestamp server's certificate
+# SOURCE_DATE_EPOCH  optional: the signing time when no timestamp server is named (else now)
 # The driver package's catalog (.cat) is not made here: Inf2Cat makes it on Windows.
 set -euo pipefail
 fail() { echo "sign.sh: $*" >&2; exit 1; }
@@ -49,6 +50,11 @@ verify_timestamp=()
 if [ -n "${KX_SIGN_TIMESTAMP:-}" ]; then
     timestamp=(-ts "$KX_SIGN_TIMESTAMP")
     verify_timestamp=(-TSA-CAfile "$tsa_cafile")
+elif [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    # Without a timestamp server the signing time is the release's, so that signing one release
+    # twice gives the same bytes; Windows trusts only a countersigned time in any case.
+    [[ $SOURCE_DATE_EPOCH =~ ^[0-9]{1,12}$ ]] || fail "SOURCE_DATE_EPOCH '$SOURCE_DATE_EPOCH' is not a count of seconds"
+    timestamp=(-time "$SOURCE_DATE_EPOCH")
 fi
 staged=()
 trap 'rm -f -- "${staged[@]}"' EXIT

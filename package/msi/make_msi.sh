@@ -43,11 +43,17 @@ product_version=$major.$minor.$((build * 1000 + revision))
 product_code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
     "$upgrade_code" "$version;$processor")
 
+epoch=${SOURCE_DATE_EPOCH:-$(date +%s)}
+[[ $epoch =~ ^[0-9]{1,12}$ ]] || fail "SOURCE_DATE_EPOCH '$epoch' is not a count of seconds"
+clock=$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
+at_release_time() { TZ=UTC faketime -f "$clock" "$@"; }
+
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # wixl takes file sources relative to its working folder only.
 cp "$library" "$scratch/$library_file"
-(cd "$scratch" && wixl -a x64 -D ProductName="$product" -D ProductVersion="$product_version" \
+touch -d "@$epoch" "$scratch/$library_file"
+(cd "$scratch" && at_release_time wixl -a x64 -D ProductName="$product" -D ProductVersion="$product_version" \
     -D ProductCode="$product_code" -D UpgradeCode="$upgrade_code" -D Manufacturer="$manufacturer" \
     -D LibraryFile="$library_file" -D Library="$library_file" -D FolderName="$folder" \
     -o installer.msi "$source") 2>"$scratch/wixl.log"
@@ -75,11 +81,12 @@ printf '%s\t%s\t%s\t%s\t%s\t%s\r\n' Registry Root Key Name Value Component_ s72 
     RemoveHardwareIdTree 0 "NetworkExplorerPlugins\\$(kx_product HARDWARE_ID)" - "" Library \
     RemoveDeviceTypeTree 0 "NetworkExplorerPlugins\\$(kx_product DEVICE_TYPE)" - "" Library |
     sed 's/\t*\r$//' >"$scratch/Registry.idt"
-msibuild "$scratch/installer.msi" -i "$scratch/Registry.idt" "${queries[@]}"
-if [ "$processor" = arm64 ]; then
-    msibuild "$scratch/installer.msi" -s "$product" "$manufacturer" "$template" \
-        "{$(tr a-z A-Z </proc/sys/kernel/random/uuid)}"
-fi
+at_release_time msibuild "$scratch/installer.msi" -i "$scratch/Registry.idt" "${queries[@]}"
+set_package_code() { at_release_time msibuild "$scratch/installer.msi" -s "$product" "$manufacturer" "$template" "{$1}"; }
+set_package_code 00000000-0000-0000-0000-000000000000
+set_package_code "$(python3 -c 'import hashlib, sys, uuid
+print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), hashlib.sha256(open(sys.argv[2], "rb").read()).hexdigest())).upper())' \
+    "$upgrade_code" "$scratch/installer.msi")"
 msiinfo suminfo "$scratch/installer.msi" | grep -qx "Template: $template" ||
     fail "the summary's template is not $template"
 mkdir -p "$(dirname "$output")"

@@ -15,7 +15,7 @@ foreach(processor X64 ARM64)
   if(processor IN_LIST kx_processors)
     string(TOLOWER ${processor} name)
     add_custom_command(OUTPUT ${output}
-      COMMAND ${BASH} ${KX_MAKE_MSI} ${name} ${KX_${processor}_LIBRARY} ${output}
+      COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${KX_SOURCE_DATE_EPOCH} ${BASH} ${KX_MAKE_MSI} ${name} ${KX_${processor}_LIBRARY} ${output}
       DEPENDS ${KX_${processor}_LIBRARY} ${CMAKE_CURRENT_LIST_DIR}/kxvantorel.wxs ${KX_MAKE_MSI}
               ${PROJECT_SOURCE_DIR}/cmake/product.cmake
       COMMENT "Installer: ${output}" VERBATIM)

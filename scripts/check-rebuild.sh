@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Proves that a release rebuilds byte for byte: makes it here (scripts/release.sh), then again,
+# later, from a copy of the work tree in another folder with build trees of its own, and compares
+# every file. Both releases are signed with one throw-away certificate (no timestamp server), so
+# the signing is compared too. The copy holds the tracked files as they are now (uncommitted
+# changes included); both builds take the time of the last commit.
+#   bash scripts/check-rebuild.sh        exit status 1 when a file differs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+fail() { echo "check-rebuild.sh: $*" >&2; exit 1; }
+bash scripts/install-deps.sh
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
+scratch=$(mktemp -d /var/tmp/kx-rebuild.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+
+# A certificate made for this check alone; its key stays in the scratch folder.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$scratch/key.pem" -out "$scratch/certificate.pem" -days 2 \
+    -subj "/CN=Rebuild check" -addext extendedKeyUsage=codeSigning 2>/dev/null
+export KX_SIGN_PASSWORD=rebuild KX_SIGN_PKCS12=$scratch/certificate.p12 KX_SIGN_CAFILE=$scratch/certificate.pem
+openssl pkcs12 -export -inkey "$scratch/key.pem" -in "$scratch/certificate.pem" -out "$KX_SIGN_PKCS12" \
+    -passout env:KX_SIGN_PASSWORD
+
+echo "== the release, here (into $scratch/first)"
+KX_RELEASE_DIR=$scratch/first bash scripts/release.sh
+copy=$scratch/another/place/for/the/sources
+mkdir -p "$copy"
+git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$copy"
+echo "== the release again, in $copy"
+(cd "$copy" && KX_RELEASE_DIR=$scratch/second bash scripts/release.sh)
+
+differing=0
+while read -r path; do
+    if ! cmp -s "$scratch/first/$path" "$scratch/second/$path"; then
+        echo "differs: $path"
+        differing=$((differing + 1))
+    fi
+done < <(cd "$scratch/first" && find . -type f | sort)
+diff <(cd "$scratch/first" && find . -type f | sort) <(cd "$scratch/second" && find . -type f | sort) ||
+    fail "the two releases hold different files"
+[ "$differing" -eq 0 ] || fail "$differing files differ between the two builds"
+echo "check-rebuild: the two releases are identical ($(wc -l <"$scratch/first/SHA256SUMS") files and SHA256SUMS, signed), built in $root and in $copy"
