@@ -300,6 +300,35 @@ fi
 say "both Network Explorer keys are gone"
 
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+
+# The release a maker publishes, signed here with the run's throw-away certificate: the DLLs are
+# signed before the installers and packages are made from them.
+release=$packages/release
+say ""
+say "== The release: bash scripts/release.sh, signed (the throw-away certificate), into build/release/"
+run env KX_SIGN_PKCS12="$signing/cert.p12" KX_SIGN_PASSWORD=throw-away KX_SIGN_CAFILE="$signing/cert.pem" \
+    bash scripts/release.sh
+run cat "$release/SHA256SUMS"
+mkdir -p "$signing/embedded"
+msiextract -C "$signing/embedded" "$release/msi/KXVantorel-x64.msi" >/dev/null
+embedded=$(find "$signing/embedded" -name "$(basename "$library")")
+say "the DLL inside msi/KXVantorel-x64.msi: $(osslsigncode verify -CAfile "$signing/cert.pem" -in "$embedded" 2>&1 |
+    grep -m1 '^Signature verification:')"
+
+say ""
+say "== A crash report names $(basename "$library")+OFFSET: the release's PDB gives function, file and line"
+offset=$(/usr/bin/python3 -c '
+import pefile, sys
+image = pefile.PE(sys.argv[1])
+print(hex(next(s.address for s in image.DIRECTORY_ENTRY_EXPORT.symbols if s.name == b"ShellCommandMount") + 0x20))
+' "$release/x64/$(basename "$library")")
+say "$(basename "$library")+$offset (x64):"
+run llvm-symbolizer-19 --obj="$release/x64/$(basename "$library")" --relative-address "$offset"
+
+say ""
+say "== The release's bill of materials (sbom.cdx.json, CycloneDX 1.6)"
+run /usr/bin/python3 package/release/assemble.py --summary "$release/sbom.cdx.json"
+
 say ""
 say "log: $log"
 [ "$removal_failed" = 0 ] || { echo "the device was NOT removed" >&2; exit 1; }

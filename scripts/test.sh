@@ -3,10 +3,10 @@
 # into build-arm64-zig/, the packages from the two shipped DLLs into build/), runs the whole suite
 # on each compiler's build in turn, each tree in its own fresh test prefix: the x64 trees under
 # Wine, the ARM64 tree under the ARM64 Wine of an emulated arm64 root (scripts/arm64-root.sh makes
-# it the first time, outside the work tree); then the packages' checks and the static checks
-# (scripts/lint.sh). Extra arguments go to ctest. The dialog
-# tests need a display: the script runs itself on a private Xvfb server, so that no window of the
-# user's desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
+# it the first time, outside the work tree); then the packages' checks, the release's rebuild check
+# (scripts/check-rebuild.sh) and the static checks (scripts/lint.sh). Extra arguments go to ctest.
+# The dialog tests need a display: the script runs itself on a private Xvfb server, so that no
+# window of the user's desktop can get in their way (without xvfb-run they use $DISPLAY, or skip).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -54,6 +54,13 @@ for tree in build-x64-clang build-x64-gcc build-arm64-zig; do
 done
 echo "== checks of the packages in build/"
 (cd build && ctest --output-on-failure "$@") || status=1
+echo "== the release, made twice in two folders and compared (scripts/check-rebuild.sh)"
+if bash scripts/check-rebuild.sh >build/check-rebuild.log 2>&1; then
+    tail -n 1 build/check-rebuild.log
+else
+    cat build/check-rebuild.log
+    status=1
+fi
 bash scripts/lint.sh || status=1
 if [ ${#voided[@]} -gt 0 ]; then
     (IFS=';' && echo "${#voided[@]} run$([ ${#voided[@]} -gt 1 ] && echo s) voided: ${voided[*]}")
