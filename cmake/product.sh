@@ -6,3 +6,15 @@ kx_product() {
     [ -n "$value" ] || { echo "cmake/product.cmake sets no KX_$1" >&2; return 1; }
     printf '%s\n' "$value"
 }
+# The release's time: SOURCE_DATE_EPOCH when set, else the time of the last commit. A clone that
+# belongs to another user (a CI checkout) is read all the same: only its log is asked for.
+kx_release_time() {
+    if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+        printf '%s\n' "$SOURCE_DATE_EPOCH"
+        return
+    fi
+    local top
+    top=$(dirname "${BASH_SOURCE[0]}")/..
+    git -c safe.directory='*' -C "$top" log -1 --format=%ct 2>/dev/null ||
+        { echo "not a git clone: set SOURCE_DATE_EPOCH to the release's time" >&2; return 1; }
+}

@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 fail() { echo "check-rebuild.sh: $*" >&2; exit 1; }
 bash scripts/install-deps.sh
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+. cmake/product.sh
+SOURCE_DATE_EPOCH=$(kx_release_time) || fail "no release time"
 export SOURCE_DATE_EPOCH
 scratch=$(mktemp -d /var/tmp/kx-rebuild.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT

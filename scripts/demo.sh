@@ -17,6 +17,7 @@ root=$(pwd)
 bash scripts/build.sh arm64-zig kx_library >/dev/null
 bash scripts/build.sh x64-clang >/dev/null
 bash scripts/build.sh packages >/dev/null
+echo "(the trees took $SECONDS s to build)"
 
 build=$root/build-x64-clang
 packages=$root/build

@@ -5,13 +5,14 @@ set -euo pipefail
 # and LLD 19 build the shipped x64 DLL with Control Flow Guard (cmake/hardening.cmake); llvm and
 # clang give the ARM64 build its resource compiler and that compiler's preprocessor. The emulator
 # and debootstrap make and run the ARM64 tests' arm64 root (scripts/arm64-root.sh). wixl and
-# msitools build and read the installers; osslsigncode and openssl sign them.
+# msitools build and read the installers, under faketime for a repeatable build; osslsigncode and
+# openssl sign them; git tells a release its time (the last commit's).
 packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
           mingw-w64-tools cmake make googletest
           wine64 xvfb xauth icoutils python3-pefile imagemagick
           clang-19 lld-19 llvm-19 clang llvm clang-tidy clang-format
           qemu-user-static binfmt-support debootstrap
-          wixl msitools faketime osslsigncode openssl)
+          wixl msitools faketime osslsigncode openssl git)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -18,16 +18,13 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 fail() { echo "release.sh: $*" >&2; exit 1; }
 bash scripts/install-deps.sh
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
-        fail "not a git clone: set SOURCE_DATE_EPOCH to the release's time"
-fi
+. cmake/product.sh
+SOURCE_DATE_EPOCH=$(kx_release_time) || fail "no release time"
 export SOURCE_DATE_EPOCH
 signed=
 if [ -n "${KX_SIGN_PKCS12:-}${KX_SIGN_PASSWORD+set}" ]; then
     signed=1
 fi
-. cmake/product.sh
 library=$(kx_product LIBRARY_FILE)
 symbols=${library%.dll}.pdb
 

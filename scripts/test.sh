@@ -14,10 +14,13 @@ if [ -z "${KX_PRIVATE_DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
     KX_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
 fi
 
-bash scripts/build.sh x64-clang
-bash scripts/build.sh x64-gcc
-bash scripts/build.sh arm64-zig
-bash scripts/build.sh packages
+# Each step says how long the run had taken when it began: where a slow machine spends its time.
+step() { echo "== $* (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"; }
+for preset in x64-clang x64-gcc arm64-zig packages; do
+    step "building $preset"
+    bash scripts/build.sh $preset
+done
+step "the emulated arm64 root"
 bash scripts/arm64-root.sh >/dev/null
 # A run whose test prefix lost its wineserver says nothing about the library: the prefix's
 # shut-down reports it, and the suite runs once more on a fresh prefix. Any other failure stands,
@@ -49,19 +52,21 @@ run_suite() {
 status=0
 # One tree after the other: the suites would compete for the same cores.
 for tree in build-x64-clang build-x64-gcc build-arm64-zig; do
-    echo "== tests of $tree/"
+    step "tests of $tree/"
     run_suite "$tree" "$@" || status=1
 done
-echo "== checks of the packages in build/"
+step "checks of the packages in build/"
 (cd build && ctest --output-on-failure "$@") || status=1
-echo "== the release, made twice in two folders and compared (scripts/check-rebuild.sh)"
+step "the release, made twice in two folders and compared (scripts/check-rebuild.sh)"
 if bash scripts/check-rebuild.sh >build/check-rebuild.log 2>&1; then
     tail -n 1 build/check-rebuild.log
 else
     cat build/check-rebuild.log
     status=1
 fi
+step "lint"
 bash scripts/lint.sh || status=1
+step "done"
 if [ ${#voided[@]} -gt 0 ]; then
     (IFS=';' && echo "${#voided[@]} run$([ ${#voided[@]} -gt 1 ] && echo s) voided: ${voided[*]}")
 fi

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # scripts/sign.sh on copies of the built DLL and installer, in two folders, with a throw-away
 # certificate: both signed and verified; a wrong password, a missing certificate, one without its
-# key, a file that cannot be signed and a signal during signing each fail saying why, leave every
-# file as it was and leave nothing beside them. Stand-ins for openssl and osslsigncode note after
-# every call the password on their command line, any file in TMPDIR (which may be another file
-# system, or a disk that outlives the run) and any file of the run holding the password or a key.
+# key, a signing time that is no count of seconds, a file that cannot be signed and a signal during
+# signing each fail saying why, leave every file as it was and leave nothing beside them.
+# Stand-ins for openssl and osslsigncode note after every call the password on their command line,
+# any file in TMPDIR (which may be another file system, or a disk that outlives the run) and any
+# file of the run holding the password or a key.
 #   check_sign.sh DLL MSI
 set -euo pipefail
 sign=$(cd "$(dirname "$0")/.." && pwd)/scripts/sign.sh
@@ -58,6 +59,8 @@ expect_refusal "a wrong password" "wrong password" "${as_signer[@]}" KX_SIGN_PAS
 expect_refusal "a missing certificate" "cannot read" "${as_signer[@]}" KX_SIGN_PKCS12=none.p12 "${sign_both[@]}"
 expect_refusal "a certificate without its key" "no private key" \
     "${as_signer[@]}" KX_SIGN_PKCS12=nokey.p12 "${sign_both[@]}"
+expect_refusal "a signing time that is no time" "not a count of seconds" \
+    "${as_signer[@]}" SOURCE_DATE_EPOCH="1e9" "${sign_both[@]}"
 expect_refusal "a file that cannot be signed" "signing broken.dll failed" \
     "${as_signer[@]}" "${sign_both[@]}" broken.dll
 expect_refusal "a signal during signing" "interrupted" "${as_signer[@]}" SPY_SIGNAL=TERM "${sign_both[@]}"
