@@ -46,7 +46,8 @@ product_code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.
 epoch=${SOURCE_DATE_EPOCH:-$(date +%s)}
 [[ $epoch =~ ^[0-9]{1,12}$ ]] || fail "SOURCE_DATE_EPOCH '$epoch' is not a count of seconds"
 clock=$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
-at_release_time() { TZ=UTC faketime -f "$clock" "$@"; }
+# (The clock of a caller that runs under faketime itself gives way to this one.)
+at_release_time() { env -u LD_PRELOAD -u FAKETIME -u FAKETIME_SHARED TZ=UTC faketime -f "$clock" "$@"; }
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
