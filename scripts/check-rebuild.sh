@@ -33,14 +33,5 @@ git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | t
 echo "== the release again, in $copy, two days and five hours later"
 (cd "$copy" && KX_RELEASE_DIR=$scratch/second faketime -f '+53h' bash scripts/release.sh)
 
-differing=0
-while read -r path; do
-    if ! cmp -s "$scratch/first/$path" "$scratch/second/$path"; then
-        echo "differs: $path"
-        differing=$((differing + 1))
-    fi
-done < <(cd "$scratch/first" && find . -type f | sort)
-diff <(cd "$scratch/first" && find . -type f | sort) <(cd "$scratch/second" && find . -type f | sort) ||
-    fail "the two releases hold different files"
-[ "$differing" -eq 0 ] || fail "$differing files differ between the two builds"
+diff -r --brief "$scratch/first" "$scratch/second" || fail "the two releases differ (above)"
 echo "check-rebuild: the two releases are identical ($(wc -l <"$scratch/first/SHA256SUMS") files and SHA256SUMS, signed), built in $root and in $copy"
