@@ -92,14 +92,17 @@ make_root() {
     touch "$STAMP"
 }
 
-# A folder that an earlier bind already shows inside (a project below /tmp) is not bound again:
-# a bind on it would pin the folder, which could then not be removed until --umount.
+# A folder that the root already shows (bound before, or through an earlier bind: a project below
+# /tmp) is not bound again: a bind on it would pin the folder until --umount. A bind that shows
+# something else is stale: its folder was removed and made anew (a new clone at the same path), and
+# the root would go on showing the removed one.
 mount_all() {
     local b
     for b in "${BINDS[@]}"; do
         [ -d "$ROOT$b" ] && [ "$ROOT$b" -ef "$b" ] && continue
+        if is_mounted "$ROOT$b"; then umount -l "$ROOT$b"; fi
         mkdir -p "$ROOT$b"
-        if ! is_mounted "$ROOT$b"; then mount --bind "$b" "$ROOT$b"; fi
+        mount --bind "$b" "$ROOT$b"
     done
 }
 

@@ -11,8 +11,11 @@ root=${KX_ARM64_ROOT:-/var/cache/kx-arm64-root}
 # every Wine process then spins at full load.
 export QEMU_CPU=${QEMU_CPU:-neoverse-n1}
 
-if ! mountpoint -q "$root/proc" || ! mountpoint -q "$root/tmp"; then
-    bash "$(dirname "$0")/../../scripts/arm64-root.sh" >/dev/null 2>&1 ||
+project=$(cd "$(dirname "$0")/../.." && pwd)
+# A stale bind (of a removed clone at the same path) shows another folder: arm64-root.sh renews it.
+if ! mountpoint -q "$root/proc" || ! [ "$root/tmp" -ef /tmp ] ||
+    ! [ "$root$project" -ef "$project" ]; then
+    bash "$project/scripts/arm64-root.sh" >/dev/null 2>&1 ||
         { echo "arm64_wine.sh: no usable root at $root (run scripts/arm64-root.sh)" >&2; exit 1; }
 fi
 

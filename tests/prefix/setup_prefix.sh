@@ -14,11 +14,20 @@ export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 rm -rf "$prefix" "$work_dir"
 mkdir -p "$work_dir"
 
-"$wine" wineboot -i >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# Wine's output stays out of the test's unless a step fails: then it is all the test shows of why.
+step_log=$work_dir/prefix-setup.log
+quietly() {
+    "$@" </dev/null >"$step_log" 2>&1 && return 0
+    echo "prefix set-up failed: $*" >&2
+    cat "$step_log" >&2
+    exit 1
+}
+
+quietly "$wine" wineboot -i
+quietly "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
 # A program that crashes ends at once with its fault in the output: the debugger Wine would start
 # instead waits on the display for a user, and the test for its timeout.
-"$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v winedbg.exe /d '' /f >/dev/null 2>&1
+quietly "$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v winedbg.exe /d '' /f
 
 system32=$prefix/drive_c/windows/system32
 cp "$library" "$system32/KXBL_VNTRTZ71_2_2_0.dll"
@@ -29,16 +38,16 @@ cp "$sim_dir"/* "$prefix/drive_c/kxsim/"
 # WINEDLLOVERRIDES=mpr=n.
 cp "$sim_dir/mpr.dll" "$system32/mpr.dll"
 
-"$wine" regsvr32 /s 'C:\kxsim\kxsim_upnp.dll' >/dev/null 2>&1
-"$wine" reg add 'HKLM\Software\Classes\http\shell\open\command' /ve \
-    /d '"C:\kxsim\launch_recorder.exe" "%1"' /f >/dev/null 2>&1
+quietly "$wine" regsvr32 /s 'C:\kxsim\kxsim_upnp.dll'
+quietly "$wine" reg add 'HKLM\Software\Classes\http\shell\open\command' /ve \
+    /d '"C:\kxsim\launch_recorder.exe" "%1"' /f
 
 "$wineserver" -k >/dev/null 2>&1 || true
 "$wineserver" -w
 start_prefix_server "$wineserver" "$work_dir"
 # The first Windows process starts the prefix's background services; they must not inherit the
 # output of a test, or CTest would wait for them.
-"$wine" reg query 'HKCU\Software\Wine' </dev/null >/dev/null 2>&1
+quietly "$wine" reg query 'HKCU\Software\Wine'
 server=$(prefix_server_pid "$prefix")
 if [ -z "$server" ]; then
     echo "no wineserver is serving $prefix after the set-up" >&2
