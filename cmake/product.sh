@@ -18,3 +18,8 @@ kx_release_time() {
     git -c safe.directory='*' -C "$top" log -1 --format=%ct 2>/dev/null ||
         { echo "not a git clone: set SOURCE_DATE_EPOCH to the release's time" >&2; return 1; }
 }
+# Exports the release's time as SOURCE_DATE_EPOCH, for every program a release script runs.
+kx_export_release_time() {
+    SOURCE_DATE_EPOCH=$(kx_release_time) || return 1
+    export SOURCE_DATE_EPOCH
+}

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Proves that a release rebuilds byte for byte: makes it here (scripts/release.sh), then again
 # from a copy of the work tree in another folder with build trees of its own, on a clock two days
-# ahead, and compares every file. Both releases are signed with one throw-away certificate (no timestamp server), so
-# the signing is compared too. The copy holds the tracked files as they are now (uncommitted
-# changes included); both builds take the time of the last commit.
+# ahead, and compares every file. Both releases are signed with one throw-away certificate (no
+# timestamp server), so the signing is compared too. The copy holds the tracked files as they are
+# now (uncommitted changes included); both builds take the time of the last commit.
 #   bash scripts/check-rebuild.sh        exit status 1 when a file differs
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,8 +11,8 @@ root=$(pwd)
 fail() { echo "check-rebuild.sh: $*" >&2; exit 1; }
 bash scripts/install-deps.sh
 . cmake/product.sh
-SOURCE_DATE_EPOCH=$(kx_release_time) || fail "no release time"
-export SOURCE_DATE_EPOCH
+# The copy below is no clone: it is given the time of this one.
+kx_export_release_time || fail "no release time"
 scratch=$(mktemp -d /var/tmp/kx-rebuild.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 

@@ -19,8 +19,7 @@ root=$(pwd)
 fail() { echo "release.sh: $*" >&2; exit 1; }
 bash scripts/install-deps.sh
 . cmake/product.sh
-SOURCE_DATE_EPOCH=$(kx_release_time) || fail "no release time"
-export SOURCE_DATE_EPOCH
+kx_export_release_time || fail "no release time"
 signed=
 if [ -n "${KX_SIGN_PKCS12:-}${KX_SIGN_PASSWORD+set}" ]; then
     signed=1
