@@ -45,9 +45,30 @@ quietly "$wine" reg add 'HKLM\Software\Classes\http\shell\open\command' /ve \
 "$wineserver" -k >/dev/null 2>&1 || true
 "$wineserver" -w
 start_prefix_server "$wineserver" "$work_dir"
-# The first Windows process starts the prefix's background services; they must not inherit the
-# output of a test, or CTest would wait for them.
-quietly "$wine" reg query 'HKCU\Software\Wine'
+# The first Windows process starts the prefix's background services, and the first to ask for the
+# desktop window starts the desktop: they inherit its output, and CTest waits for a test's output to
+# close. The keeper is both, in a session of its own with its output in a file, and holds them until
+# the shut-down ends it (see prefix_keeper.cpp).
+start_keeper() {
+    local ready=$work_dir/prefix-keeper.ready log=$work_dir/prefix-keeper.log keeper
+    setsid "$wine" 'C:\kxsim\prefix_keeper.exe' "Z:${ready//\//\\}" </dev/null >"$log" 2>&1 &
+    keeper=$!
+    for _ in $(seq 1200); do
+        [ -e "$ready" ] && return 0
+        kill -0 "$keeper" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "prefix set-up failed: the keeper of the desktop did not start (its output follows)" >&2
+    cat "$log" >&2
+    exit 1
+}
+# Under emulation the ARM64 Wine never handed the keeper the desktop window (its desktop process had
+# made it; the keeper still waited after two minutes): there the first test to need it starts it.
+if [ -n "${KX_WINE64:-}" ]; then
+    quietly "$wine" reg query 'HKCU\Software\Wine'
+else
+    start_keeper
+fi
 server=$(prefix_server_pid "$prefix")
 if [ -z "$server" ]; then
     echo "no wineserver is serving $prefix after the set-up" >&2

@@ -1,5 +1,7 @@
 #include "test_environment.h"
 
+#include <cwchar>
+
 namespace kxtest {
 
 std::wstring EnvironmentText(const wchar_t* name)
@@ -47,6 +49,11 @@ std::wstring UniqueName(const std::wstring& prefix)
 
 namespace {
 
+// Wine answers ERROR_INTERNAL_ERROR when the new process ended before it had finished starting, none
+// of the program run (seen, rarely, on a loaded machine: msiexec between two installations). Such a
+// start is made again; every failed start is reported, as a program that never ran shows no exit code.
+constexpr int StartAttempts = 3;
+
 // Standard output and error go to output when it is given (inherited), else where ours go.
 kx::unique_handle Start(const std::wstring& commandLine, HANDLE output)
 {
@@ -58,13 +65,19 @@ kx::unique_handle Start(const std::wstring& commandLine, HANDLE output)
         startup.hStdOutput = output;
         startup.hStdError = output;
     }
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
-                          &startup, &process)) {
-        return {};
+    for (int attempt = 1;; ++attempt) {
+        PROCESS_INFORMATION process = {};
+        if (::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+                             &startup, &process)) {
+            ::CloseHandle(process.hThread);
+            return kx::unique_handle(process.hProcess);
+        }
+        const DWORD error = ::GetLastError();
+        std::fwprintf(stderr, L"could not start %ls: error %lu\n", commandLine.c_str(), error);
+        if (error != ERROR_INTERNAL_ERROR || attempt == StartAttempts) {
+            return {};
+        }
     }
-    ::CloseHandle(process.hThread);
-    return kx::unique_handle(process.hProcess);
 }
 
 DWORD WaitForExitCode(const kx::unique_handle& process, DWORD timeoutMs)
@@ -73,6 +86,7 @@ DWORD WaitForExitCode(const kx::unique_handle& process, DWORD timeoutMs)
         return ~0u;
     }
     if (::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
+        std::fwprintf(stderr, L"a program still ran after %lu ms and was ended\n", timeoutMs);
         ::TerminateProcess(process.get(), 1);
         return ~0u;
     }
