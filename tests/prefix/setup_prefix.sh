@@ -62,8 +62,8 @@ start_keeper() {
     cat "$log" >&2
     exit 1
 }
-# Under emulation the ARM64 Wine never handed the keeper the desktop window (its desktop process had
-# made it; the keeper still waited after two minutes): there the first test to need it starts it.
+# Under emulation the ARM64 Wine did not hand the keeper the desktop window within two minutes (its
+# desktop process had made it): there the first test to need the desktop starts it, as before.
 if [ -n "${KX_WINE64:-}" ]; then
     quietly "$wine" reg query 'HKCU\Software\Wine'
 else

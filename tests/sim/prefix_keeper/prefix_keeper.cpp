@@ -1,5 +1,5 @@
-// Holds the test prefix's desktop, and with it the prefix's background services, from the set-up
-// to the shut-down. Wine starts the desktop process for the first program that asks for the
+// Starts the test prefix's background services and its desktop, and holds the desktop from the
+// set-up to the shut-down. Wine starts the desktop process for the first program that asks for the
 // desktop window, handing it that program's standard output and error, and ends it about a second
 // after the last program has left. Started for a test, it keeps the test's output open, and CTest
 // waits for that output long after the test has ended; ended between two tests, it is started
